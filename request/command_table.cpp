@@ -1,0 +1,85 @@
+#include "request/command_table.h"
+
+#include "request/local_commands.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+// Sorted by code. Unit commands whose handlers are not built yet answer with a failure
+// status reply through caseNotYetAvailable; the comment names the handler each will get.
+constexpr std::array kCommands = {
+    CommandEntry{1, "QryDiscover", caseNotYetAvailable, true},  // caseQryDiscover
+    CommandEntry{2, "GetGroupInfo", caseNotYetAvailable, true}, // caseGetGroupInfo
+    CommandEntry{3, "SetGroupInfo", caseNotYetAvailable, true}, // caseSetGroupInfo
+    CommandEntry{4, "GetNetInfo", caseNotYetAvailable, true},   // case_GetNetInfo
+    CommandEntry{5, "SetNetInfo", caseNotYetAvailable, true},   // caseSetNetInfo
+    CommandEntry{6, "SetFields", caseNotYetAvailable, true},    // caseSetFields
+    CommandEntry{7, "QryFields", caseNotYetAvailable, true},    // caseQryFields
+    CommandEntry{8, "SetConfig", caseNotYetAvailable, true},    // caseSetConfig
+    CommandEntry{9, "QryConfig", caseNotYetAvailable, true},    // caseQryConfig
+    CommandEntry{10, "SetState", caseNotYetAvailable, true},    // caseSetState
+    CommandEntry{11, "QryState", caseNotYetAvailable, true},    // caseQryState
+    CommandEntry{12, "SendCmd", caseNotYetAvailable, true},     // caseSendCmd
+    CommandEntry{13, "TestParamList", caseTestParamList, false},
+    CommandEntry{14, "QryNoValue", caseQryNoValue, false},
+    CommandEntry{15, "", caseFail, false},
+    CommandEntry{16, "", caseFail, false},
+    CommandEntry{17, "", caseFail, false},
+    CommandEntry{18, "GetMetrics", caseNotYetAvailable, true},         // caseGetMetrics
+    CommandEntry{19, "UpdateConfigFromDb", caseNotYetAvailable, true}, // caseUpdateConfigFromDb
+    CommandEntry{20, "UpdateFieldsFromDb", caseNotYetAvailable, true}, // caseUpdateFieldsFromDb
+    CommandEntry{21, "TestDevConnection", caseNotYetAvailable, true},  // caseTestDevConnection
+    CommandEntry{22, "QryNoValue", caseQryNoValue, false},
+    CommandEntry{23, "", caseFail, false},
+    CommandEntry{24, "GetNICInfo", caseNotYetAvailable, false}, // caseGetNICInfo
+    CommandEntry{25, "", caseFail, false},
+    CommandEntry{26, "", caseFail, false},
+    CommandEntry{27, "", caseFail, false},
+    CommandEntry{28, "GetStationInfo", caseGetStationInfo, false},
+    CommandEntry{29, "", caseFail, false},
+    CommandEntry{30, "", caseFail, false},
+    CommandEntry{31, "", caseFail, false},
+    CommandEntry{32, "", caseFail, false},
+    CommandEntry{33, "TestRemDevConnection", caseNotYetAvailable, true}, // caseTestRemDevConnection
+    CommandEntry{34, "GetPDUBaseAttributes", caseNotYetAvailable, true}, // caseGetPDUBaseAttributes
+    CommandEntry{35, "GetPDUAttributes", caseNotYetAvailable, true},     // caseGetPDUAttributes
+    CommandEntry{36, "SendActions", caseNotYetAvailable, true},          // caseSendActions
+    CommandEntry{37, "GetInfoBlock", caseGetInfoBlock, false},
+    CommandEntry{38, "", caseFail38, false},
+    CommandEntry{39, "SetConfig", caseNotYetAvailable, true}, // caseSetConfig (15)
+    CommandEntry{40, "SetState", caseNotYetAvailable, true},  // caseSetState (14)
+    CommandEntry{41, "SendCmd", caseNotYetAvailable, true},   // caseSendCmd (0x21)
+    CommandEntry{42, "SSendCmd", caseNotYetAvailable, true},  // caseSSendCmd
+    CommandEntry{64, "GetTextLines", caseGetTextLines, false},
+    CommandEntry{65, "NoOp", caseNoOp, false},
+    CommandEntry{66, "", caseFail, false},
+    CommandEntry{67, "", caseFail, false},
+    CommandEntry{68, "", caseFail, false},
+    CommandEntry{69, "GetThreadStates", caseGetThreadStates, false},
+    CommandEntry{70, "MarkFlag80", caseMarkFlag80, false},
+    CommandEntry{71, "MarkFlag01", caseMarkFlag01, false},
+    CommandEntry{72, "GetText", caseGetText, false},
+    CommandEntry{73, "SetValue32", caseSetValue32, false},
+    CommandEntry{1025, "Echo", caseEcho, false},
+};
+
+constexpr bool IsSortedByCode() {
+    for (size_t i = 1; i < kCommands.size(); ++i) {
+        if (kCommands[i - 1].code >= kCommands[i].code) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(IsSortedByCode());
+
+} // namespace
+
+const CommandEntry* FindCommand(uint16_t code) {
+    auto found = std::lower_bound(
+        kCommands.begin(), kCommands.end(), code,
+        [](const CommandEntry& entry, uint16_t wanted) { return entry.code < wanted; });
+    return found != kCommands.end() && found->code == code ? &*found : nullptr;
+}
