@@ -113,6 +113,21 @@ int SetReuseAddress(const Socket& socket, bool on) {
     return SetFlag(socket, SOL_SOCKET, SO_REUSEADDR, on);
 }
 
+int SetReceiveBufferSize(const Socket& socket, int bytes) {
+    if (::setsockopt(socket.Descriptor(), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) != 0) {
+        return errno;
+    }
+    // The kernel caps SO_RCVBUF at net.core.rmem_max; a privileged process may go past
+    // the cap. Without the privilege the capped buffer stays.
+    int granted = 0;
+    socklen_t size = sizeof granted;
+    if (::getsockopt(socket.Descriptor(), SOL_SOCKET, SO_RCVBUF, &granted, &size) == 0 &&
+        granted < bytes) {
+        ::setsockopt(socket.Descriptor(), SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes);
+    }
+    return 0;
+}
+
 int Bind(const Socket& socket, const Endpoint& local) {
     const sockaddr_in address = ToSockaddr(local);
     return ::bind(socket.Descriptor(), reinterpret_cast<const sockaddr*>(&address),

@@ -47,6 +47,8 @@ int SetNonBlocking(const Socket& socket, bool on);
 int SetBroadcast(const Socket& socket, bool on);
 int SetNoDelay(const Socket& socket, bool on);
 int SetReuseAddress(const Socket& socket, bool on);
+// Asks for a receive buffer of `bytes`; the kernel may cap it (see net.core.rmem_max).
+int SetReceiveBufferSize(const Socket& socket, int bytes);
 
 int Bind(const Socket& socket, const Endpoint& local);
 int LocalEndpoint(const Socket& socket, Endpoint* local);
