@@ -471,8 +471,8 @@ TEST_F(ConfigStoreTest, DeepNonAsciiDirectoryKeepsItsSettings) {
     ASSERT_NE(store, nullptr);
     EXPECT_EQ(std::string(CfgStoreDatabasePath(store.get())), deep + "/Ravelin.cfg");
 
-    // SQLite's file layer here takes about 500 bytes of path at most (512 with its journal suffix):
-    // a longer one fails to open instead of landing in some other file.
+    // SQLite's file layer here takes about 500 bytes of path at most (512 with the journal
+    // suffix): a longer one fails to open instead of landing in some other file.
     const std::string deeper = deepDirectory(3, 65);
     ASSERT_LT(platform::Utf8ToUtf16(deeper + "/Ravelin.exe").size(), platform::kMaxPathUnits);
     UseProgramFile(deeper + "/Ravelin.exe");
