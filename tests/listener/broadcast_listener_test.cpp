@@ -4,6 +4,7 @@
 #include "platform/named_event.h"
 #include "platform/socket.h"
 #include "protocol/log.h"
+#include "protocol/log_capture.h"
 #include "reply_packets.h"
 
 #include <chrono>

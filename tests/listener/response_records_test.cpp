@@ -2,6 +2,7 @@
 #include "listener/response_records.h"
 #include "platform/message_queue_window.h"
 #include "protocol/log.h"
+#include "protocol/log_capture.h"
 #include "reply_packets.h"
 
 #include <gtest/gtest.h>
