@@ -1,5 +1,6 @@
 #include "request/command_table.h"
 
+#include "request/broadcast_commands.h"
 #include "request/local_commands.h"
 #include "request/nic_info_command.h"
 
@@ -11,11 +12,11 @@ namespace {
 // Sorted by code. Unit commands whose handlers are not built yet answer with a failure
 // status reply through caseNotYetAvailable; the comment names the handler each will get.
 constexpr std::array kCommands = {
-    CommandEntry{1, "QryDiscover", caseNotYetAvailable, true},
-    CommandEntry{2, "GetGroupInfo", caseNotYetAvailable, true},
-    CommandEntry{3, "SetGroupInfo", caseNotYetAvailable, true},
-    CommandEntry{4, "GetNetInfo", caseNotYetAvailable, true},
-    CommandEntry{5, "SetNetInfo", caseNotYetAvailable, true},
+    CommandEntry{1, "QryDiscover", caseQryDiscover, true},
+    CommandEntry{2, "GetGroupInfo", caseGetGroupInfo, true},
+    CommandEntry{3, "SetGroupInfo", caseSetGroupInfo, true},
+    CommandEntry{4, "GetNetInfo", case_GetNetInfo, true},
+    CommandEntry{5, "SetNetInfo", caseSetNetInfo, true},
     CommandEntry{6, "SetFields", caseNotYetAvailable, true}, // caseSetFields
     CommandEntry{7, "QryFields", caseNotYetAvailable, true}, // caseQryFields
     CommandEntry{8, "SetConfig", caseNotYetAvailable, true}, // caseSetConfig
@@ -46,7 +47,7 @@ constexpr std::array kCommands = {
     CommandEntry{33, "TestRemDevConnection", caseNotYetAvailable, true}, // caseTestRemDevConnection
     CommandEntry{34, "GetPDUBaseAttributes", caseNotYetAvailable, true}, // caseGetPDUBaseAttributes
     CommandEntry{35, "GetPDUAttributes", caseNotYetAvailable, true},     // caseGetPDUAttributes
-    CommandEntry{36, "SendActions", caseNotYetAvailable, true},
+    CommandEntry{36, "SendActions", caseSendActions, true},
     CommandEntry{37, "GetInfoBlock", caseGetInfoBlock, false},
     CommandEntry{38, "", caseFail38, false},
     CommandEntry{39, "SetConfig", caseNotYetAvailable, true}, // caseSetConfig (15)
