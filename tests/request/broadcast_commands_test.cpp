@@ -3,6 +3,7 @@
 // limited broadcast, inside a namespace of the test's own) opens them again.
 #include "protocol/crc16.h"
 #include "protocol/log.h"
+#include "protocol/log_capture.h"
 #include "protocol/packet.h"
 #include "request/discover_client.h"
 #include "request/param_list.h"

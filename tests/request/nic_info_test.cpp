@@ -1,6 +1,7 @@
 // Command 24 over the real interface list: each namespace test runs in a network
 // namespace of its own whose veth links the test makes (their peers in a second one).
 #include "protocol/log.h"
+#include "protocol/log_capture.h"
 #include "request/param_list.h"
 #include "request/proc_api.h"
 #include "tessaly/tessaly_api.h"
