@@ -1,6 +1,8 @@
 #include "request/command_table.h"
 
+#include "request/broadcast_commands.h"
 #include "request/local_commands.h"
+#include "request/nic_info_command.h"
 
 #include <algorithm>
 #include <array>
@@ -10,18 +12,18 @@ namespace {
 // Sorted by code. Unit commands whose handlers are not built yet answer with a failure
 // status reply through caseNotYetAvailable; the comment names the handler each will get.
 constexpr std::array kCommands = {
-    CommandEntry{1, "QryDiscover", caseNotYetAvailable, true},  // caseQryDiscover
-    CommandEntry{2, "GetGroupInfo", caseNotYetAvailable, true}, // caseGetGroupInfo
-    CommandEntry{3, "SetGroupInfo", caseNotYetAvailable, true}, // caseSetGroupInfo
-    CommandEntry{4, "GetNetInfo", caseNotYetAvailable, true},   // case_GetNetInfo
-    CommandEntry{5, "SetNetInfo", caseNotYetAvailable, true},   // caseSetNetInfo
-    CommandEntry{6, "SetFields", caseNotYetAvailable, true},    // caseSetFields
-    CommandEntry{7, "QryFields", caseNotYetAvailable, true},    // caseQryFields
-    CommandEntry{8, "SetConfig", caseNotYetAvailable, true},    // caseSetConfig
-    CommandEntry{9, "QryConfig", caseNotYetAvailable, true},    // caseQryConfig
-    CommandEntry{10, "SetState", caseNotYetAvailable, true},    // caseSetState
-    CommandEntry{11, "QryState", caseNotYetAvailable, true},    // caseQryState
-    CommandEntry{12, "SendCmd", caseNotYetAvailable, true},     // caseSendCmd
+    CommandEntry{1, "QryDiscover", caseQryDiscover, true},
+    CommandEntry{2, "GetGroupInfo", caseGetGroupInfo, true},
+    CommandEntry{3, "SetGroupInfo", caseSetGroupInfo, true},
+    CommandEntry{4, "GetNetInfo", case_GetNetInfo, true},
+    CommandEntry{5, "SetNetInfo", caseSetNetInfo, true},
+    CommandEntry{6, "SetFields", caseNotYetAvailable, true}, // caseSetFields
+    CommandEntry{7, "QryFields", caseNotYetAvailable, true}, // caseQryFields
+    CommandEntry{8, "SetConfig", caseNotYetAvailable, true}, // caseSetConfig
+    CommandEntry{9, "QryConfig", caseNotYetAvailable, true}, // caseQryConfig
+    CommandEntry{10, "SetState", caseNotYetAvailable, true}, // caseSetState
+    CommandEntry{11, "QryState", caseNotYetAvailable, true}, // caseQryState
+    CommandEntry{12, "SendCmd", caseNotYetAvailable, true},  // caseSendCmd
     CommandEntry{13, "TestParamList", caseTestParamList, false},
     CommandEntry{14, "QryNoValue", caseQryNoValue, false},
     CommandEntry{15, "", caseFail, false},
@@ -33,7 +35,7 @@ constexpr std::array kCommands = {
     CommandEntry{21, "TestDevConnection", caseNotYetAvailable, true},  // caseTestDevConnection
     CommandEntry{22, "QryNoValue", caseQryNoValue, false},
     CommandEntry{23, "", caseFail, false},
-    CommandEntry{24, "GetNICInfo", caseNotYetAvailable, false}, // caseGetNICInfo
+    CommandEntry{24, "GetNICInfo", caseGetNICInfo, false},
     CommandEntry{25, "", caseFail, false},
     CommandEntry{26, "", caseFail, false},
     CommandEntry{27, "", caseFail, false},
@@ -45,7 +47,7 @@ constexpr std::array kCommands = {
     CommandEntry{33, "TestRemDevConnection", caseNotYetAvailable, true}, // caseTestRemDevConnection
     CommandEntry{34, "GetPDUBaseAttributes", caseNotYetAvailable, true}, // caseGetPDUBaseAttributes
     CommandEntry{35, "GetPDUAttributes", caseNotYetAvailable, true},     // caseGetPDUAttributes
-    CommandEntry{36, "SendActions", caseNotYetAvailable, true},          // caseSendActions
+    CommandEntry{36, "SendActions", caseSendActions, true},
     CommandEntry{37, "GetInfoBlock", caseGetInfoBlock, false},
     CommandEntry{38, "", caseFail38, false},
     CommandEntry{39, "SetConfig", caseNotYetAvailable, true}, // caseSetConfig (15)
