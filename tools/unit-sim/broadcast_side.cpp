@@ -33,15 +33,15 @@ std::string MacText(const uint8_t* mac) {
 
 const char* RequestName(uint8_t sub) {
     switch (sub) {
-    case kDiscoveryQuery:
+    case kSubDiscover:
         return "discovery";
-    case kNetInfoQuery:
+    case kSubGetNetInfo:
         return "net-info";
-    case kSetNetInfo:
+    case kSubSetNetInfo:
         return "set-network";
-    case kSetGroupInfo:
+    case kSubSetGroupInfo:
         return "set-group";
-    case kGroupInfoQuery:
+    case kSubGetGroupInfo:
         return "group-info";
     default:
         return "action";
@@ -137,8 +137,8 @@ void Simulator::HandleDatagram(Unit& unit, const Datagram& d) {
         .Add("station", Ipv4Text(stationIp));
     // Requests about one unit name it by MAC; the others ignore them.
     bool forMe = bodyLength >= 6 && std::memcmp(body, unit.mac.data(), 6) == 0;
-    if (sub == kNetInfoQuery || sub == kGroupInfoQuery || sub == kSetGroupInfo ||
-        sub == kSetNetInfo) {
+    if (sub == kSubGetNetInfo || sub == kSubGetGroupInfo || sub == kSubSetGroupInfo ||
+        sub == kSubSetNetInfo) {
         request.Add("mac", bodyLength >= 6 ? MacText(body) : std::string());
         request.AddBool("forThisUnit", forMe);
     }
@@ -153,23 +153,23 @@ void Simulator::HandleDatagram(Unit& unit, const Datagram& d) {
         stationIp = d.fromIp;
     }
     switch (sub) {
-    case kDiscoveryQuery:
+    case kSubDiscover:
         log_.Write(request);
-        SendBroadcastAnswer(unit, stationIp, DiscoveryReply(unit));
+        SendBroadcastAnswer(unit, stationIp, EncodeDiscoveryReply(unit));
         return;
-    case kGroupInfoQuery:
-        log_.Write(request);
-        if (forMe) {
-            SendBroadcastAnswer(unit, stationIp, GroupInfoReply(unit));
-        }
-        return;
-    case kNetInfoQuery:
+    case kSubGetGroupInfo:
         log_.Write(request);
         if (forMe) {
-            SendBroadcastAnswer(unit, stationIp, NetInfoReply(unit));
+            SendBroadcastAnswer(unit, stationIp, EncodeGroupInfoReply(unit));
         }
         return;
-    case kSetGroupInfo: {
+    case kSubGetNetInfo:
+        log_.Write(request);
+        if (forMe) {
+            SendBroadcastAnswer(unit, stationIp, EncodeNetInfoReply(unit));
+        }
+        return;
+    case kSubSetGroupInfo: {
         auto group = ReadGroupBody(body, bodyLength);
         if (!group) {
             request.AddBool("malformed", true);
@@ -186,7 +186,7 @@ void Simulator::HandleDatagram(Unit& unit, const Datagram& d) {
         log_.Write(request);
         return;
     }
-    case kSetNetInfo: {
+    case kSubSetNetInfo: {
         auto net = ReadNetBody(body, bodyLength);
         if (!net) {
             request.AddBool("malformed", true);
@@ -219,7 +219,7 @@ void Simulator::HandleDatagram(Unit& unit, const Datagram& d) {
 void Simulator::SendBroadcastAnswer(Unit& unit, uint32_t stationIp, Bytes payload) {
     const UnitFaults& f = unit.faults;
     uint8_t kind = payload[1];
-    if (kind == kDiscoveryReply && f.shortDiscovery > 0) {
+    if (kind == kReplyDiscovery && f.shortDiscovery > 0) {
         payload.resize(static_cast<size_t>(f.shortDiscovery));
     }
     if (f.oversize) {

@@ -54,7 +54,7 @@ std::vector<std::string> SplitWords(const std::string& text) {
 } // namespace
 
 void WriteTextField(uint8_t* field, const std::u16string& text) {
-    std::memset(field, 0, kTextFieldBytes);
+    std::memset(field, 0, kTextFieldSize);
     size_t units = text.size() < 31 ? text.size() : 31;
     for (size_t i = 0; i < units; ++i) {
         field[2 * i] = static_cast<uint8_t>(text[i]);
@@ -74,10 +74,10 @@ std::u16string ReadTextField(const uint8_t* field) {
     return text;
 }
 
-Bytes DiscoveryReply(const Unit& unit) {
-    Bytes p(kDiscoveryReplyLength, 0);
+Bytes EncodeDiscoveryReply(const Unit& unit) {
+    Bytes p(kDiscoveryReplySize, 0);
     p[0] = kBroadcastCommand;
-    p[1] = kDiscoveryReply;
+    p[1] = kReplyDiscovery;
     std::memcpy(&p[2], unit.mac.data(), 6);
     WriteTextField(&p[8], unit.name);
     WriteTextField(&p[72], unit.group);
@@ -92,10 +92,10 @@ Bytes DiscoveryReply(const Unit& unit) {
     return p;
 }
 
-Bytes GroupInfoReply(const Unit& unit) {
-    Bytes p(kGroupInfoReplyLength, 0);
+Bytes EncodeGroupInfoReply(const Unit& unit) {
+    Bytes p(kGroupInfoReplySize, 0);
     p[0] = kBroadcastCommand;
-    p[1] = kGroupInfoReply;
+    p[1] = kReplyGroupInfo;
     std::memcpy(&p[2], unit.mac.data(), 6);
     WriteTextField(&p[8], unit.name);
     WriteTextField(&p[72], unit.group);
@@ -104,10 +104,10 @@ Bytes GroupInfoReply(const Unit& unit) {
     return p;
 }
 
-Bytes NetInfoReply(const Unit& unit) {
-    Bytes p(kNetInfoReplyLength, 0);
+Bytes EncodeNetInfoReply(const Unit& unit) {
+    Bytes p(kNetInfoReplySize, 0);
     p[0] = kBroadcastCommand;
-    p[1] = kNetInfoReply;
+    p[1] = kReplyNetInfo;
     uint8_t* b = &p[2];
     std::memcpy(b, unit.mac.data(), 6);
     PutBe16(b + 6, unit.net.unitPort);
@@ -124,7 +124,7 @@ Bytes NetInfoReply(const Unit& unit) {
 }
 
 std::optional<GroupBody> ReadGroupBody(const uint8_t* body, size_t length) {
-    if (length < kGroupBodyLength) {
+    if (length < kGroupBodySize) {
         return std::nullopt;
     }
     GroupBody g;
@@ -136,7 +136,7 @@ std::optional<GroupBody> ReadGroupBody(const uint8_t* body, size_t length) {
 }
 
 std::optional<NetBody> ReadNetBody(const uint8_t* body, size_t length) {
-    if (length < kNetBodyLength) {
+    if (length < kNetworkBodySize) {
         return std::nullopt;
     }
     NetBody n;
@@ -153,7 +153,7 @@ std::optional<NetBody> ReadNetBody(const uint8_t* body, size_t length) {
 }
 
 std::optional<LoginBody> ReadLoginBody(const uint8_t* body, size_t length) {
-    if (length < 6 + kTextFieldBytes) {
+    if (length < 6 + kTextFieldSize) {
         return std::nullopt;
     }
     LoginBody l;

@@ -1,8 +1,11 @@
 // Unit-side message layouts: the broadcast reply payloads a unit sends, the request bodies
 // it reads, and its answers to session requests. Payloads here include the two command
-// bytes (byte 0 command, byte 1 sub-command), as the station sees them once opened.
+// bytes (byte 0 command, byte 1 sub-command), as the station sees them once opened. The
+// sub-commands, reply kinds and sizes are the station's own (protocol/broadcast_bodies.h);
+// the encoders here are the mirror image of its decoders.
 #pragma once
 
+#include "protocol/broadcast_bodies.h"
 #include "tools/unit-sim/fleet.h"
 
 #include <array>
@@ -14,25 +17,6 @@
 namespace unitsim {
 
 using Bytes = std::vector<uint8_t>;
-
-// Broadcast commands.
-inline constexpr uint8_t kBroadcastCommand = 1;
-inline constexpr uint8_t kDiscoveryQuery = 1;
-inline constexpr uint8_t kNetInfoQuery = 3;
-inline constexpr uint8_t kSetNetInfo = 4;
-inline constexpr uint8_t kSetGroupInfo = 5;
-inline constexpr uint8_t kGroupInfoQuery = 6;
-// Reply kinds (payload byte 1 of a broadcast reply).
-inline constexpr uint8_t kDiscoveryReply = 2;
-inline constexpr uint8_t kNetInfoReply = 3;
-inline constexpr uint8_t kGroupInfoReply = 6;
-
-inline constexpr size_t kDiscoveryReplyLength = 166;
-inline constexpr size_t kGroupInfoReplyLength = 208;
-inline constexpr size_t kNetInfoReplyLength = 42;
-inline constexpr size_t kNetBodyLength = 40;
-inline constexpr size_t kGroupBodyLength = 198;
-inline constexpr size_t kTextFieldBytes = 64;
 
 // Session commands.
 inline constexpr uint8_t kGreetingCommand = 2;
@@ -57,9 +41,9 @@ void WriteTextField(uint8_t* field, const std::u16string& text);
 // Reads a 64-byte field up to its first zero unit, at most 31 units.
 std::u16string ReadTextField(const uint8_t* field);
 
-Bytes DiscoveryReply(const Unit& unit);
-Bytes GroupInfoReply(const Unit& unit);
-Bytes NetInfoReply(const Unit& unit);
+Bytes EncodeDiscoveryReply(const Unit& unit);
+Bytes EncodeGroupInfoReply(const Unit& unit);
+Bytes EncodeNetInfoReply(const Unit& unit);
 
 // Set-group body: MAC, device name, group name, group password.
 struct GroupBody {

@@ -1,5 +1,6 @@
 // Every fault kind of unit-sim, each on unit 1 of three: unit 1 misbehaves as the kind
 // says while unit 0 answers normally.
+#include "protocol/broadcast_bodies.h"
 #include "tests/tools/unit-sim/sim_peer.h"
 
 #include <algorithm>
@@ -25,7 +26,7 @@ Bytes MacOf(uint32_t k) {
 }
 
 std::optional<Reply> Discover(Station& station, const Fleet& f, uint32_t k, int timeoutMs = 1500) {
-    if (!station.Send(f.IpOf(k), f.broadcastPort, 1, {})) {
+    if (!station.Discover(f.IpOf(k), f.broadcastPort)) {
         return std::nullopt;
     }
     return station.Receive(timeoutMs);
@@ -50,7 +51,7 @@ void SilentCheck(Station& s, const Fleet& f, uint32_t k, bool faulty) {
     auto r = Discover(s, f, k, faulty ? 500 : 1500);
     EXPECT_EQ(r.has_value(), !faulty);
     // Silent also for requests naming it, and for the subnet broadcast.
-    ASSERT_TRUE(s.Send(f.IpOf(k) | 0xFF, f.broadcastPort, 6, MacOf(k)));
+    ASSERT_TRUE(s.GetGroupInfo(f.IpOf(k) | 0xFF, f.broadcastPort, MacOf(k)));
     EXPECT_EQ(s.Receive(faulty ? 500 : 1500).has_value(), !faulty);
 }
 
@@ -79,7 +80,7 @@ void LoginRefusedCheck(Station&, const Fleet& f, uint32_t k, bool faulty) {
 
 void DelayCheck(Station& s, const Fleet& f, uint32_t k, bool faulty) {
     // 600 ms late: nothing within 300 ms, then the reply.
-    ASSERT_TRUE(s.Send(f.IpOf(k), f.broadcastPort, 1, {}));
+    ASSERT_TRUE(s.Discover(f.IpOf(k), f.broadcastPort));
     EXPECT_EQ(s.Receive(300).has_value(), !faulty);
     if (faulty) {
         auto late = s.Receive(2000);
@@ -141,8 +142,15 @@ void ShortDiscoveryCheck(Station& s, const Fleet& f, uint32_t k, bool faulty) {
     auto r = Discover(s, f, k);
     ASSERT_TRUE(r && r->opened);
     EXPECT_EQ(r->payload.size(), faulty ? 100u : 166u);
+    // The station reads the MAC and device name and fills the rest.
+    DiscoveryReply d{};
+    ASSERT_TRUE(DecodeDiscoveryReply(r->payload.data(), r->payload.size(), r->sourceType, d));
+    EXPECT_EQ(Bytes(d.mac, d.mac + 6), MacOf(k));
+    EXPECT_EQ(std::u16string(d.deviceName), k == 0 ? u"unit0001" : u"unit0002");
+    EXPECT_EQ(d.groupName[0], faulty ? kMissingGroupName : 0);
+    EXPECT_EQ(d.swVersion[0], faulty ? 0 : 3);
     // The group-info reply is whole either way.
-    ASSERT_TRUE(s.Send(f.IpOf(k), f.broadcastPort, 6, MacOf(k)));
+    ASSERT_TRUE(s.GetGroupInfo(f.IpOf(k), f.broadcastPort, MacOf(k)));
     auto g = s.Receive(1500);
     ASSERT_TRUE(g && g->opened);
     EXPECT_EQ(g->payload.size(), 208u);
@@ -215,7 +223,7 @@ TEST(FaultSelection, AFractionHitsThatShareOfTheFleetSpreadEvenly) {
                            "--fault", "old-sw:0,8-9"}));
     Station station(kStationIp, static_cast<uint16_t>(base + 1));
     for (uint32_t k = 0; k < 10; ++k) {
-        ASSERT_TRUE(station.Send(Ip(127, 0, 50, 1) + k, base, 1, {}));
+        ASSERT_TRUE(station.Discover(Ip(127, 0, 50, 1) + k, base));
     }
     std::vector<Reply> replies = station.Collect(10, 700);
     std::vector<uint32_t> answered;

@@ -1,5 +1,6 @@
 #include "tests/tools/unit-sim/sim_peer.h"
 
+#include "protocol/broadcast.h"
 #include "protocol/packet.h"
 
 #include <arpa/inet.h>
@@ -162,6 +163,43 @@ Station::~Station() {
     if (fd_ >= 0) {
         close(fd_);
     }
+}
+
+namespace {
+struct Quad {
+    uint8_t b[4];
+    explicit Quad(uint32_t ip)
+        : b{static_cast<uint8_t>(ip >> 24), static_cast<uint8_t>(ip >> 16),
+            static_cast<uint8_t>(ip >> 8), static_cast<uint8_t>(ip)} {}
+};
+constexpr uint8_t kFlags = 0x2D;
+} // namespace
+
+bool Station::Discover(uint32_t destination, uint16_t port) {
+    return SendBroadcastToloQuery(port, Quad(ip_).b, Quad(destination).b, nullptr, nullptr,
+                                  kFlags) == 0;
+}
+
+bool Station::GetGroupInfo(uint32_t destination, uint16_t port, const Bytes& mac) {
+    return SendBroadcastGetGroupInfo(port, Quad(ip_).b, Quad(destination).b, mac.data(), nullptr,
+                                     kFlags) == 0;
+}
+
+bool Station::GetNetInfo(uint32_t destination, uint16_t port, const Bytes& mac) {
+    return SendBroadcastGetNetInfo(port, Quad(ip_).b, Quad(destination).b, mac.data(), nullptr,
+                                   kFlags) == 0;
+}
+
+bool Station::SetGroupInfo(uint32_t destination, uint16_t port, const Bytes& mac,
+                           const char16_t* group, const char16_t* name, const char16_t* password) {
+    return SendBroadcastSetGroupInfo(port, Quad(ip_).b, Quad(destination).b, mac.data(), group,
+                                     kFlags, name, password) == 0;
+}
+
+bool Station::SetNetInfo(uint32_t destination, uint16_t port, const Bytes& mac,
+                         const NetworkSettings& settings) {
+    return SendBroadcastSetNetInfo(port, Quad(ip_).b, Quad(destination).b, mac.data(), nullptr,
+                                   kFlags, settings) == 0;
 }
 
 bool Station::Send(uint32_t destination, uint16_t port, uint8_t sub, const Bytes& body,

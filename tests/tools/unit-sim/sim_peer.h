@@ -2,6 +2,8 @@
 // station against it over loopback with the station's own codec.
 #pragma once
 
+#include "protocol/broadcast_bodies.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -62,6 +64,14 @@ class Station {
     Station& operator=(const Station&) = delete;
     bool Ok() const { return fd_ >= 0; }
 
+    // Requests through the station's own senders (flags 0x2D, from a fresh socket).
+    bool Discover(uint32_t destination, uint16_t port);
+    bool GetGroupInfo(uint32_t destination, uint16_t port, const Bytes& mac);
+    bool GetNetInfo(uint32_t destination, uint16_t port, const Bytes& mac);
+    bool SetGroupInfo(uint32_t destination, uint16_t port, const Bytes& mac, const char16_t* group,
+                      const char16_t* name, const char16_t* password);
+    bool SetNetInfo(uint32_t destination, uint16_t port, const Bytes& mac,
+                    const NetworkSettings& settings);
     // One request datagram (command 1, `sub`) built by BuildPacket.
     bool Send(uint32_t destination, uint16_t port, uint8_t sub, const Bytes& body,
               uint8_t flags = 0x2D, const uint8_t* mac = nullptr, const char16_t* name = nullptr);

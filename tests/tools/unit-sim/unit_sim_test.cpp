@@ -1,5 +1,6 @@
 // unit-sim as a network peer: discovery, group and network requests, sessions, upgrades,
 // the command line. Every test uses its own ports and 127.x addresses.
+#include "protocol/broadcast_bodies.h"
 #include "tests/tools/unit-sim/sim_peer.h"
 
 #include <chrono>
@@ -70,7 +71,7 @@ TEST_F(UnitSimTest, FiveHundredUnitsAnswerARangeDiscovery) {
     // Replies are read while the queries go out, as the station's listener does.
     std::vector<Reply> replies;
     for (uint32_t ip = Ip(127, 0, 0, 2); ip <= Ip(127, 0, 1, 245); ++ip) {
-        ASSERT_TRUE(station.Send(ip, ports.broadcast, 1, {}));
+        ASSERT_TRUE(station.Discover(ip, ports.broadcast));
         while (auto r = station.Receive(0)) {
             replies.push_back(*r);
         }
@@ -110,7 +111,7 @@ TEST_F(UnitSimTest, DiscoveryReplyCarriesEveryField) {
               "--secondaries", "3", "--mac-prefix", "0A:1B:2C", "--name", "pdu"},
              ports.Args())));
     Station station(kStationIp, ports.station);
-    ASSERT_TRUE(station.Send(Ip(127, 0, 2, 255), ports.broadcast, 1, {}));
+    ASSERT_TRUE(station.Discover(Ip(127, 0, 2, 255), ports.broadcast));
     auto r = station.Receive(2000);
     ASSERT_TRUE(r && r->opened);
     const Bytes& p = r->payload;
@@ -128,6 +129,14 @@ TEST_F(UnitSimTest, DiscoveryReplyCarriesEveryField) {
     EXPECT_EQ(Bytes(p.begin() + 157, p.begin() + 161), (Bytes{0, 0, 0, 3})); // patch
     EXPECT_EQ(p[161], 3);                                                    // secondaries
     EXPECT_EQ(Bytes(p.begin() + 162, p.begin() + 166), (Bytes{0, 1, 0, 2})); // bootloader
+    // The station's decoder reads the same.
+    DiscoveryReply d{};
+    ASSERT_TRUE(DecodeDiscoveryReply(p.data(), p.size(), r->sourceType, d));
+    EXPECT_EQ(std::u16string(d.deviceName), u"pdu0002");
+    EXPECT_EQ(std::u16string(d.groupName), u"Row 4");
+    EXPECT_EQ(Bytes(d.filesysVersion, d.filesysVersion + 3), (Bytes{1, 6, 2}));
+    EXPECT_EQ(d.secondaryCount, 3);
+    EXPECT_EQ(d.bootloaderRevision, 0x00010002u);
 }
 
 TEST_F(UnitSimTest, GroupAndNetInfoReachOnlyTheUnitWithThatMac) {
@@ -138,12 +147,15 @@ TEST_F(UnitSimTest, GroupAndNetInfoReachOnlyTheUnitWithThatMac) {
                                ports.Args())));
     Station station(kStationIp, ports.station);
     // Sent to the subnet broadcast, so that every unit sees the request.
-    ASSERT_TRUE(station.Send(Ip(127, 0, 3, 255), ports.broadcast, 6, MacBody(3)));
+    ASSERT_TRUE(station.GetGroupInfo(Ip(127, 0, 3, 255), ports.broadcast, MacBody(3)));
     std::vector<Reply> replies = station.Collect(6, 700);
     ASSERT_EQ(replies.size(), 1u);
     const Reply& g = replies[0];
     EXPECT_EQ(g.fromIp, Ip(127, 0, 3, 13));
     ASSERT_TRUE(g.opened);
+    GroupInfoReply decoded{};
+    ASSERT_TRUE(DecodeGroupInfoReply(g.payload.data(), g.payload.size(), decoded));
+    EXPECT_EQ(std::u16string(decoded.groupPassword), u"secret");
     ASSERT_EQ(g.payload.size(), 208u);
     EXPECT_EQ(g.payload[1], 6);
     EXPECT_EQ(Bytes(g.payload.begin() + 2, g.payload.begin() + 8), MacBody(3));
@@ -155,7 +167,7 @@ TEST_F(UnitSimTest, GroupAndNetInfoReachOnlyTheUnitWithThatMac) {
     EXPECT_EQ(LinesWith(log_, {"\"request\":\"group-info\""}).size(), 6u);
     EXPECT_EQ(LinesWith(log_, {"\"request\":\"group-info\"", "\"forThisUnit\":true"}).size(), 1u);
 
-    ASSERT_TRUE(station.Send(Ip(127, 0, 3, 255), ports.broadcast, 3, MacBody(5)));
+    ASSERT_TRUE(station.GetNetInfo(Ip(127, 0, 3, 255), ports.broadcast, MacBody(5)));
     replies = station.Collect(6, 700);
     ASSERT_EQ(replies.size(), 1u);
     const Bytes& n = replies[0].payload;
@@ -172,23 +184,22 @@ TEST_F(UnitSimTest, SetNetworkIsReportedByNetInfo) {
     SimProcess sim;
     ASSERT_TRUE(sim.Start(Join({"--units", "2", "--first-ip", "127.0.4.1"}, ports.Args())));
     Station station(kStationIp, ports.station);
-    Bytes body = MacBody(1);
-    for (uint16_t v : {uint16_t{2003}, uint16_t{2002}, uint16_t{0x0105}}) {
-        body.push_back(static_cast<uint8_t>(v >> 8));
-        body.push_back(static_cast<uint8_t>(v));
-    }
-    for (uint32_t ip : {Ip(10, 1, 2, 3), Ip(255, 255, 0, 0), Ip(10, 1, 0, 1), Ip(10, 1, 0, 53),
-                        Ip(10, 1, 0, 54), Ip(0, 0, 0, 0), Ip(10, 1, 0, 9)}) {
-        Bytes b = Be32(ip);
-        body.insert(body.end(), b.begin(), b.end());
-    }
-    ASSERT_EQ(body.size(), 40u);
-    ASSERT_TRUE(station.Send(Ip(127, 0, 4, 2), ports.broadcast, 4, body));
+    NetworkSettings settings{
+        2003,          2002,           0x0105,         {10, 1, 2, 3}, {255, 255, 0, 0},
+        {10, 1, 0, 1}, {10, 1, 0, 53}, {10, 1, 0, 54}, {0, 0, 0, 0},  {10, 1, 0, 9}};
+    ASSERT_TRUE(station.SetNetInfo(Ip(127, 0, 4, 2), ports.broadcast, MacBody(1), settings));
     EXPECT_FALSE(station.Receive(300)); // no answer to a set-network request
-    ASSERT_TRUE(station.Send(Ip(127, 0, 4, 2), ports.broadcast, 3, MacBody(1)));
+    ASSERT_TRUE(station.GetNetInfo(Ip(127, 0, 4, 2), ports.broadcast, MacBody(1)));
     auto r = station.Receive(2000);
     ASSERT_TRUE(r && r->opened);
-    EXPECT_EQ(Bytes(r->payload.begin() + 2, r->payload.end()), body);
+    uint8_t body[kNetworkBodySize];
+    EncodeNetworkBody(MacBody(1).data(), settings, body);
+    EXPECT_EQ(Bytes(r->payload.begin() + 2, r->payload.end()), Bytes(body, body + sizeof body));
+    NetInfoReply decoded{};
+    ASSERT_TRUE(DecodeNetInfoReply(r->payload.data(), r->payload.size(), decoded));
+    EXPECT_EQ(decoded.settings.options, 0x0105);
+    EXPECT_EQ(Bytes(decoded.settings.stationIp, decoded.settings.stationIp + 4),
+              (Bytes{10, 1, 0, 9}));
 }
 
 TEST_F(UnitSimTest, SetGroupChangesTheGroupAndThePasswordOfLogin) {
@@ -197,27 +208,28 @@ TEST_F(UnitSimTest, SetGroupChangesTheGroupAndThePasswordOfLogin) {
     ASSERT_TRUE(
         sim.Start(Join({"--units", "3", "--first-ip", "127.0.5.1", "--log", log_}, ports.Args())));
     Station station(kStationIp, ports.station);
-    Bytes body(198, 0);
     auto mac = MacOf(1);
-    std::memcpy(body.data(), mac.data(), 6);
-    PutText(&body[6], u"Rack 7 left");
-    PutText(&body[70], u"Floor2");
-    PutText(&body[134], u"n3w-pass");
     // To everybody, as a test pass without the range bit does; only unit 1 takes it.
-    ASSERT_TRUE(station.Send(Ip(127, 0, 5, 255), ports.broadcast, 5, body));
+    ASSERT_TRUE(station.SetGroupInfo(Ip(127, 0, 5, 255), ports.broadcast, MacBody(1), u"Floor2",
+                                     u"Rack 7 left", u"n3w-pass"));
     EXPECT_FALSE(station.Receive(300));
 
     for (uint32_t k : {0u, 1u}) {
-        ASSERT_TRUE(station.Send(Ip(127, 0, 5, 1) + k, ports.broadcast, 1, {}));
+        ASSERT_TRUE(station.Discover(Ip(127, 0, 5, 1) + k, ports.broadcast));
         auto r = station.Receive(2000);
         ASSERT_TRUE(r && r->opened);
-        EXPECT_EQ(GetText(&r->payload[72]), k == 1 ? u"Floor2" : u"");
-        EXPECT_EQ(GetText(&r->payload[8]), k == 1 ? u"Rack 7 left" : u"unit0001");
+        DiscoveryReply d{};
+        ASSERT_TRUE(DecodeDiscoveryReply(r->payload.data(), r->payload.size(), r->sourceType, d));
+        EXPECT_EQ(std::u16string(d.groupName), k == 1 ? u"Floor2" : u"");
+        EXPECT_EQ(std::u16string(d.deviceName), k == 1 ? u"Rack 7 left" : u"unit0001");
     }
-    ASSERT_TRUE(station.Send(Ip(127, 0, 5, 2), ports.broadcast, 6, MacBody(1)));
+    ASSERT_TRUE(station.GetGroupInfo(Ip(127, 0, 5, 2), ports.broadcast, MacBody(1)));
     auto g = station.Receive(2000);
     ASSERT_TRUE(g && g->opened);
-    EXPECT_EQ(GetText(&g->payload[136]), u"n3w-pass");
+    GroupInfoReply group{};
+    ASSERT_TRUE(DecodeGroupInfoReply(g->payload.data(), g->payload.size(), group));
+    EXPECT_EQ(std::u16string(group.groupName), u"Floor2");
+    EXPECT_EQ(std::u16string(group.groupPassword), u"n3w-pass");
 
     for (auto [password, status] :
          {std::pair{u"", 0xAA}, std::pair{u"n3w-pass", 0x55}, std::pair{u"n3w-pas", 0xAA}}) {
@@ -337,7 +349,7 @@ TEST_F(UnitSimTest, UpgradeIsLoggedWithItsTextAndInstalledLater) {
     EXPECT_EQ(upgrades.size(), 1u);
 
     Station station(kStationIp, ports.station);
-    ASSERT_TRUE(station.Send(Ip(127, 0, 8, 2), ports.broadcast, 1, {}));
+    ASSERT_TRUE(station.Discover(Ip(127, 0, 8, 2), ports.broadcast));
     auto before = station.Receive(2000);
     ASSERT_TRUE(before && before->opened);
     EXPECT_EQ(Bytes(before->payload.begin() + 144, before->payload.begin() + 147),
@@ -345,7 +357,7 @@ TEST_F(UnitSimTest, UpgradeIsLoggedWithItsTextAndInstalledLater) {
 
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
     for (uint32_t k : {0u, 1u}) {
-        ASSERT_TRUE(station.Send(Ip(127, 0, 8, 1) + k, ports.broadcast, 1, {}));
+        ASSERT_TRUE(station.Discover(Ip(127, 0, 8, 1) + k, ports.broadcast));
         auto after = station.Receive(2000);
         ASSERT_TRUE(after && after->opened);
         const Bytes& p = after->payload;
@@ -400,14 +412,14 @@ TEST_F(UnitSimTest, ReplyFlagsSelectTheKeyTheStationOpensWith) {
                                     "--reply-flags", c.flags, "--station-mac", "00:1B:2C:3D:4E:5F"},
                                    ports.Args())));
         Station station(kStationIp, ports.station);
-        ASSERT_TRUE(station.Send(Ip(127, 0, 10, 1), ports.broadcast, 1, {}));
+        ASSERT_TRUE(station.Discover(Ip(127, 0, 10, 1), ports.broadcast));
         auto r = station.Receive(2000, stationMac, u"Row 9");
         ASSERT_TRUE(r);
         EXPECT_EQ(r->flags, c.expected);
         ASSERT_TRUE(r->opened);
         EXPECT_EQ(r->payload.size(), 166u);
         // The wrong key material does not open it (plain replies need none).
-        ASSERT_TRUE(station.Send(Ip(127, 0, 10, 1), ports.broadcast, 1, {}));
+        ASSERT_TRUE(station.Discover(Ip(127, 0, 10, 1), ports.broadcast));
         const uint8_t otherMac[6] = {1, 2, 3, 4, 5, 6};
         auto wrong = station.Receive(2000, otherMac, u"Row 8");
         ASSERT_TRUE(wrong);
