@@ -550,20 +550,22 @@ TEST_F(PackageTest, AScriptStillRunningAtThePollLimitIsEndedWithItsChildren) {
     fs::permissions(tools / "unzip.exe", fs::perms::owner_all);
     setup.files.zipTool = Wide(tools / "unzip.exe");
     setup.pollIntervalMs = 2; // a limit of about 2 s
-    // Orphans of the ended script come to this process, so their end can be seen.
+    // Orphans of the ended script come to this process, so that their end can be seen
+    // (the interpreter may also have collected its child before it died itself).
     ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
     ExpectFailure(Test(), u"Failed to execute batch!");
     const pid_t child = std::atoi(ReadFile(pidFile).c_str());
     ASSERT_GT(child, 0);
-    int status = 0;
-    pid_t reaped = 0;
-    for (int i = 0; i < 200 && reaped == 0; ++i) {
-        reaped = waitpid(child, &status, WNOHANG);
+    bool gone = false;
+    for (int i = 0; i < 200 && !gone; ++i) {
+        int status = 0;
+        const pid_t reaped = waitpid(child, &status, WNOHANG);
+        gone = (reaped == child && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) ||
+               (reaped < 0 && kill(child, 0) != 0);
         usleep(10 * 1000);
     }
     prctl(PR_SET_CHILD_SUBREAPER, 0);
-    ASSERT_EQ(reaped, child) << "the script's child is still running";
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_TRUE(gone) << "the script's child is still running";
 }
 
 } // namespace
