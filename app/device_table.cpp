@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-std::atomic<bool> PackageIsV3{false};
-
 namespace {
 
 constexpr const char16_t* kStatusTexts[kDeviceStatusCount] = {

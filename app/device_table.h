@@ -3,6 +3,8 @@
 // user-interface thread.
 #pragma once
 
+#include "package/package_flags.h"
+
 #include <atomic>
 #include <cstdint>
 
@@ -89,9 +91,6 @@ struct DeviceTable {
 // The texts of the main list's "Status" column and of the secondary-devices window's.
 const char16_t* DeviceStatusText(uint8_t status);
 const char16_t* SecondaryStateText(uint8_t state);
-
-// Set by the package check when the last firmware package it tested was of format V3.
-extern std::atomic<bool> PackageIsV3;
 
 // The process-wide table.
 DeviceTable& TheDeviceTable();

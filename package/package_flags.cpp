@@ -1,0 +1,3 @@
+#include "package/package_flags.h"
+
+std::atomic<bool> PackageIsV3{false};
