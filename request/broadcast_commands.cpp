@@ -139,7 +139,14 @@ void caseQryDiscover(ThreadContext& context, const UnpackedRequest& request) {
     Finish(context, success);
 }
 
-void caseGetGroupInfo(ThreadContext& context, const UnpackedRequest& request) {
+namespace {
+
+using InfoSender = int (*)(uint16_t port, const uint8_t sourceIp[4], const uint8_t destIp[4],
+                           const uint8_t mac[6], const char16_t* name, uint8_t flags);
+
+// Group and network information requests differ only in their sender and texts.
+void SendInfoRequest(ThreadContext& context, const UnpackedRequest& request, InfoSender send,
+                     const char16_t* stationText, const char16_t* macText) {
     if (!TagsAre(request, {kTagRoute, kTagDeviceType, kTagMacText})) {
         Finish(context, false);
         return;
@@ -155,44 +162,30 @@ void caseGetGroupInfo(ThreadContext& context, const UnpackedRequest& request) {
     if (RoutedHere(request)) {
         const Station station(context);
         const uint8_t flags = RequestFlags(context, request);
-        LogStation(u"case_GetGroupInfo: SendBroadcastGetGroupInfo, port=%d, devtype=0x%2.2x, "
-                   u"toloname=%s, toloIP=%d.%d.%d.%d\n",
-                   station, flags, station.groupName, station.address);
-        LogMac(u"case_GetGroupInfo: SendBroadcastGetGroupInfo, devIP=%d.%d.%d.%d, "
-               u"macaddr=%2.2x:%2.2x:%2.2x:%2.2x:%2.2x:%2.2x\n",
-               destination, mac);
-        success = SendBroadcastGetGroupInfo(station.port, station.address, destination, mac,
-                                            station.groupName, flags) == 0;
+        LogStation(stationText, station, flags, station.groupName, station.address);
+        LogMac(macText, destination, mac);
+        success =
+            send(station.port, station.address, destination, mac, station.groupName, flags) == 0;
     }
     Finish(context, success);
 }
 
+} // namespace
+
+void caseGetGroupInfo(ThreadContext& context, const UnpackedRequest& request) {
+    SendInfoRequest(context, request, SendBroadcastGetGroupInfo,
+                    u"case_GetGroupInfo: SendBroadcastGetGroupInfo, port=%d, devtype=0x%2.2x, "
+                    u"toloname=%s, toloIP=%d.%d.%d.%d\n",
+                    u"case_GetGroupInfo: SendBroadcastGetGroupInfo, devIP=%d.%d.%d.%d, "
+                    u"macaddr=%2.2x:%2.2x:%2.2x:%2.2x:%2.2x:%2.2x\n");
+}
+
 void case_GetNetInfo(ThreadContext& context, const UnpackedRequest& request) {
-    if (!TagsAre(request, {kTagRoute, kTagDeviceType, kTagMacText})) {
-        Finish(context, false);
-        return;
-    }
-    uint8_t mac[6];
-    ItemMac(request, 2, mac);
-    uint8_t destination[4];
-    std::memcpy(destination, kEveryAddress, sizeof destination);
-    if (HasItem(request, 3, kTagAddressText)) {
-        ItemIp(request, 3, destination);
-    }
-    bool success = false;
-    if (RoutedHere(request)) {
-        const Station station(context);
-        const uint8_t flags = RequestFlags(context, request);
-        LogStation(u"case_GetNetInfo: SendBroadcastGetNetInfo, port=%d, devtype=0x%2.2x, "
-                   u"toloname=%s, toloIP=%d.%d.%d.%d\n",
-                   station, flags, station.groupName, station.address);
-        LogMac(u"case_GetNetInfo: SendBroadcastGetNetInfo, devIP=%d.%d.%d.%d, "
-               u"macaddr=%2.2x:%2.2x:%2.2x:%2.2x:%2.2x:%2.2x\n",
-               destination, mac);
-        success = SendBroadcastGetNetInfo(station.port, station.address, destination, mac,
-                                          station.groupName, flags) == 0;
-    }
-    Finish(context, success);
+    SendInfoRequest(context, request, SendBroadcastGetNetInfo,
+                    u"case_GetNetInfo: SendBroadcastGetNetInfo, port=%d, devtype=0x%2.2x, "
+                    u"toloname=%s, toloIP=%d.%d.%d.%d\n",
+                    u"case_GetNetInfo: SendBroadcastGetNetInfo, devIP=%d.%d.%d.%d, "
+                    u"macaddr=%2.2x:%2.2x:%2.2x:%2.2x:%2.2x:%2.2x\n");
 }
 
 void caseSetGroupInfo(ThreadContext& context, const UnpackedRequest& request) {
