@@ -3,11 +3,31 @@
 #include "platform/qt/control_id.h"
 
 #include <QHeaderView>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 
 namespace {
+
 constexpr int kSlotRole = Qt::UserRole;
-}
+
+// Draws the grid lines of a report list: a line right of and below every cell.
+class GridDelegate final : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Midlight));
+        painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
+        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+        painter->restore();
+    }
+};
+
+} // namespace
 
 // A row sorts by the entries behind the two rows, through the view's comparison.
 class DeviceListView::Row final : public QTreeWidgetItem {
@@ -37,9 +57,7 @@ DeviceListView::DeviceListView(QTreeWidget* list, DeviceTable& table) : list_(li
     list_->header()->setStretchLastSection(false);
     list_->header()->setSectionsClickable(true);
     list_->header()->setSectionsMovable(false);
-    // Grid lines.
-    list_->setStyleSheet("QTreeView::item { border-right: 1px solid palette(midlight);"
-                         " border-bottom: 1px solid palette(midlight); }");
+    list_->setItemDelegate(new GridDelegate(list_));
     QObject::connect(list_->header(), &QHeaderView::sectionClicked, list_,
                      [this](int column) { SortByColumn(column); });
 }
