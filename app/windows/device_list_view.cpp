@@ -58,8 +58,14 @@ DeviceListView::DeviceListView(QTreeWidget* list, DeviceTable& table) : list_(li
     list_->header()->setSectionsClickable(true);
     list_->header()->setSectionsMovable(false);
     list_->setItemDelegate(new GridDelegate(list_));
-    QObject::connect(list_->header(), &QHeaderView::sectionClicked, list_,
-                     [this](int column) { SortByColumn(column); });
+    // A click on a header moves the header's sort indicator; that change is the click.
+    // The view keeps its own sort state and sets the indicator to match it.
+    QObject::connect(list_->header(), &QHeaderView::sortIndicatorChanged, list_,
+                     [this](int column, Qt::SortOrder) {
+                         if (!sorting_) {
+                             SortByColumn(column);
+                         }
+                     });
 }
 
 void DeviceListView::SetUpColumns() {
@@ -141,7 +147,9 @@ void DeviceListView::RefreshRow(int slot) {
 
 void DeviceListView::SortByColumn(int column) {
     sort_ = NextSortState(sort_, column);
+    sorting_ = true;
     list_->sortItems(column, sort_.ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    sorting_ = false;
 }
 
 void DeviceListView::MarkSelections() {

@@ -58,4 +58,5 @@ class DeviceListView {
     uint32_t versionBits_ = kVersionFilterAll;
     VersionReferences references_{};
     SortState sort_;
+    bool sorting_ = false; // the sort itself moves the header's indicator
 };

@@ -219,6 +219,18 @@ TEST_F(DeviceListViewTest, StatusSortedTwiceGoesAscendingThenDescending) {
     EXPECT_TRUE(view.sortState().ascending);
 }
 
+TEST_F(DeviceListViewTest, SettingTheSortIndicatorSortsLikeAClick) {
+    AddUnit(1, u"b");
+    AddUnit(2, u"c");
+    AddUnit(3, u"a");
+    list->header()->setSortIndicator(2, Qt::DescendingOrder); // the view decides the order
+    EXPECT_EQ(RowSlots(), (Slots{2, 0, 1}));
+    EXPECT_TRUE(view.sortState().column == 2 && view.sortState().ascending);
+    ClickHeader(2);
+    EXPECT_EQ(RowSlots(), (Slots{1, 0, 2}));
+    EXPECT_EQ(list->header()->sortIndicatorOrder(), Qt::DescendingOrder);
+}
+
 TEST_F(DeviceListViewTest, TheBootloaderPackageRevisionColumnKeepsTheOrder) {
     AddUnit(1, u"b");
     AddUnit(2, u"a");
