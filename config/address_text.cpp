@@ -1,5 +1,7 @@
 #include "config/address_text.h"
 
+#include "config/number_text.h"
+
 #include <cstring>
 
 namespace {
@@ -20,56 +22,6 @@ struct ScanCopy {
     }
 };
 
-bool IsSpace(char16_t c) {
-    return c == u' ' || (c >= u'\t' && c <= u'\r');
-}
-
-int DigitValue(char16_t c) {
-    if (c >= u'0' && c <= u'9') {
-        return c - u'0';
-    }
-    if (c >= u'a' && c <= u'z') {
-        return c - u'a' + 10;
-    }
-    if (c >= u'A' && c <= u'Z') {
-        return c - u'A' + 10;
-    }
-    return 99;
-}
-
-// Reads the number at the start of [begin, end) the way the run-time library's wide
-// strtol does with a 32-bit long: leading blanks, an optional sign, an optional "0x" for
-// base 16, digits up to the first non-digit, saturation at the 32-bit limits. No digits
-// read as 0.
-int32_t ReadNumber(const char16_t* begin, const char16_t* end, int base) {
-    const char16_t* p = begin;
-    while (p < end && IsSpace(*p)) {
-        ++p;
-    }
-    bool negative = false;
-    if (p < end && (*p == u'+' || *p == u'-')) {
-        negative = *p == u'-';
-        ++p;
-    }
-    if (base == 16 && end - p >= 3 && p[0] == u'0' && (p[1] == u'x' || p[1] == u'X') &&
-        DigitValue(p[2]) < 16) {
-        p += 2;
-    }
-    uint64_t magnitude = 0;
-    bool overflow = false;
-    for (; p < end && DigitValue(*p) < base; ++p) {
-        magnitude = magnitude * static_cast<unsigned>(base) + static_cast<unsigned>(DigitValue(*p));
-        if (magnitude > 0x80000000u) {
-            overflow = true;
-            magnitude = 0x80000000u;
-        }
-    }
-    if (negative) {
-        return overflow || magnitude == 0x80000000u ? INT32_MIN : -static_cast<int32_t>(magnitude);
-    }
-    return overflow || magnitude > 0x7FFFFFFFu ? INT32_MAX : static_cast<int32_t>(magnitude);
-}
-
 // Splits the copy at separators and stores the low 8 bits of each part, at most `count`
 // parts; a separator-ended part that fills the last byte ends the scan.
 void ScanParts(const char16_t* text, uint8_t* out, int count, int base, bool colonOrDash) {
@@ -84,13 +36,14 @@ void ScanParts(const char16_t* text, uint8_t* out, int count, int base, bool col
         if (!separator) {
             continue;
         }
-        out[stored++] = static_cast<uint8_t>(ReadNumber(units + partStart, units + i, base));
+        out[stored++] = static_cast<uint8_t>(ReadLongNumber(units + partStart, units + i, base));
         partStart = i + 1;
         if (stored == count) {
             return;
         }
     }
-    out[stored] = static_cast<uint8_t>(ReadNumber(units + partStart, units + copy.length, base));
+    out[stored] =
+        static_cast<uint8_t>(ReadLongNumber(units + partStart, units + copy.length, base));
 }
 
 char16_t HexDigit(unsigned value) {
