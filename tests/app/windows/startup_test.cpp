@@ -1,14 +1,20 @@
+#include "app/station_identity.h"
 #include "app/windows/about_dlg.h"
+#include "app/windows/interface_choice.h"
 #include "app/windows/ravelin_app.h"
+#include "config/config_items.h"
+#include "netif/windows/select_addr_dlg.h"
 #include "platform/program_paths.h"
 #include "platform/qt/control_id.h"
 #include "platform/qt/key_state.h"
+#include "tests/config/temp_program_dir.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
@@ -131,4 +137,23 @@ TEST(InstanceGuard, ANameLeftBehindByAnEndedInstanceIsTakenOver) {
     platform::InstanceGuard later(name);
     EXPECT_TRUE(later.ActivateRunningInstance());
     EXPECT_TRUE(QTest::qWaitFor([&] { return activations == 1; }, 5000));
+}
+
+class StartupIdentityTest : public TempProgramDir {};
+
+TEST_F(StartupIdentityTest, WithoutASettingsFileTheInterfaceSelectionRunsFirst) {
+    SetConfigDefaults();
+    LoadAllConfigItems();
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = dynamic_cast<CSelectAddrDlg*>(QApplication::activeModalWidget());
+        shown = dialog != nullptr;
+        if (dialog) {
+            QTest::mouseClick(platform::Control<QPushButton>(dialog, kCancelButtonId),
+                              Qt::LeftButton);
+        }
+    });
+    EXPECT_TRUE(EnsureStationIdentity(ModalInterfaceSelection(nullptr)));
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(DatabaseExists() && LoadConfigItem(kCfgMgrMacAddr) != 0);
 }
