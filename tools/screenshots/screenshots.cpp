@@ -1,0 +1,125 @@
+// ravelin_screenshots <folder>: the About box, the interface selection with two sample
+// interfaces and the device list with a sample fleet, each written as a PNG file.
+#include "app/device_table.h"
+#include "app/windows/about_dlg.h"
+#include "app/windows/command_buttons.h"
+#include "app/windows/device_list_view.h"
+#include "app/windows/filter_boxes.h"
+#include "netif/windows/select_addr_dlg.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace {
+
+bool Save(QWidget& window, const QString& folder, const char* name) {
+    window.show();
+    QCoreApplication::processEvents();
+    const QString path = folder + "/" + name;
+    if (!window.grab().save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", path.toLocal8Bit().constData());
+        return false;
+    }
+    std::printf("%s\n", path.toLocal8Bit().constData());
+    return true;
+}
+
+void SampleInterfaces(InterfaceList& list) {
+    list.count = 2;
+    SetField(list.entries[0].macAddress, u"00:0C:29:3A:4B:5C");
+    SetField(list.entries[0].ipAddress, u"198.51.100.1");
+    SetField(list.entries[0].subnetMask, u"255.255.255.0");
+    SetField(list.entries[0].description, u"Gigabit Ethernet Adapter");
+    SetField(list.entries[1].macAddress, u"00:90:4B:F1:02:E3");
+    SetField(list.entries[1].ipAddress, u"192.0.2.17");
+    SetField(list.entries[1].subnetMask, u"255.255.255.0");
+    SetField(list.entries[1].description, u"Wireless LAN Adapter");
+}
+
+void SampleFleet(DeviceTable& table) {
+    const uint8_t statuses[] = {kStatusTested,   kStatusPresent,    kStatusUpgraded,
+                                kStatusUntested, kStatusFailedTest, kStatusTested};
+    for (int i = 0; i < 6; ++i) {
+        DeviceEntry e{};
+        const uint8_t mac[6] = {0x00, 0x1A, 0x2B, 0x00, 0x00, static_cast<uint8_t>(i + 1)};
+        std::copy(mac, mac + 6, e.macAddress);
+        const uint8_t ip[4] = {198, 51, 100, static_cast<uint8_t>(10 + i)};
+        std::copy(ip, ip + 4, e.ipAddress);
+        const std::u16string name = u"rack-" + std::u16string(1, static_cast<char16_t>(u'A' + i));
+        name.copy(e.deviceName, name.size());
+        std::u16string(u"PDU-24").copy(e.model, 6);
+        std::u16string(u"datacentre").copy(e.groupName, 10);
+        e.swVersion = {2, 4, static_cast<uint8_t>(i)};
+        e.hwRev = 3;
+        e.kernelVersion = {4, 19, 0};
+        e.filesysVersion = {1, 7, 2};
+        e.patchVersion = {0, 0, 5};
+        e.bootloaderRev = 1042;
+        e.status = statuses[i];
+        table.slots[table.count++] = e;
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: ravelin_screenshots <folder>\n");
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    bool ok = true;
+
+    CAboutDlg about;
+    ok &= Save(about, folder, "about.png");
+
+    std::u16string mac, ip, mask;
+    CSelectAddrDlg select(mac, ip, mask, nullptr, SampleInterfaces);
+    ok &= Save(select, folder, "select-interface.png");
+
+    auto table = std::make_unique<DeviceTable>();
+    SampleFleet(*table);
+    QDialog window;
+    window.setWindowTitle("Korvana Firmware Upgrader");
+    auto* list = new QTreeWidget(&window);
+    list->setFixedSize(900, 220);
+    DeviceListView view(list, *table);
+    FilterBoxes filters(&window, view);
+    auto* upgrade = new QPushButton("Upgrade", &window);
+    auto* test = new QPushButton("Test Connection", &window);
+    auto* secondaries = new QPushButton("Secondaries", &window);
+    CommandButtonRule rule(list, upgrade, test, secondaries);
+    auto* layout = new QVBoxLayout(&window);
+    auto* top = new QHBoxLayout;
+    top->addWidget(filters.statusGroup());
+    top->addWidget(filters.versionsGroup());
+    top->addStretch();
+    layout->addLayout(top);
+    layout->addWidget(list);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(test);
+    buttons->addWidget(upgrade);
+    buttons->addWidget(secondaries);
+    layout->addLayout(buttons);
+    view.SetUpColumns();
+    rule.Apply();
+    filters.StatusShowAll();
+    filters.VersionsShowAll();
+    view.RefreshRow(-1);
+    list->topLevelItem(0)->setSelected(true);
+    ok &= Save(window, folder, "device-list.png");
+    return ok ? 0 : 1;
+}
