@@ -23,7 +23,7 @@ struct Output {
     }
 };
 
-struct Spec {
+struct Directive {
     bool left = false;
     bool zero = false;
     bool plus = false;
@@ -39,24 +39,24 @@ bool IsDigit(char16_t c) {
     return c >= u'0' && c <= u'9';
 }
 
-void PutPadded(Output& o, const Spec& spec, int length, auto&& emit) {
-    const int pad = spec.width > length ? spec.width - length : 0;
-    if (!spec.left) {
+void PutPadded(Output& o, const Directive& directive, int length, auto&& emit) {
+    const int pad = directive.width > length ? directive.width - length : 0;
+    if (!directive.left) {
         o.Repeat(u' ', pad);
     }
     emit();
-    if (spec.left) {
+    if (directive.left) {
         o.Repeat(u' ', pad);
     }
 }
 
-void PutInteger(Output& o, Spec spec, uint64_t magnitude, bool negative, unsigned base,
+void PutInteger(Output& o, Directive directive, uint64_t magnitude, bool negative, unsigned base,
                 bool upper) {
     char16_t digits[24];
     int count = 0;
     const char* table = upper ? "0123456789ABCDEF" : "0123456789abcdef";
     // Precision 0 with value 0 prints no digits, as the C library does.
-    if (!(magnitude == 0 && spec.precision == 0)) {
+    if (!(magnitude == 0 && directive.precision == 0)) {
         do {
             digits[count++] = static_cast<char16_t>(table[magnitude % base]);
             magnitude /= base;
@@ -66,26 +66,26 @@ void PutInteger(Output& o, Spec spec, uint64_t magnitude, bool negative, unsigne
     int prefixLength = 0;
     if (negative) {
         prefix[prefixLength++] = u'-';
-    } else if (spec.plus) {
+    } else if (directive.plus) {
         prefix[prefixLength++] = u'+';
-    } else if (spec.space) {
+    } else if (directive.space) {
         prefix[prefixLength++] = u' ';
     }
-    if (spec.alternate && base == 16 && count > 0 && !(count == 1 && digits[0] == u'0')) {
+    if (directive.alternate && base == 16 && count > 0 && !(count == 1 && digits[0] == u'0')) {
         prefix[prefixLength++] = u'0';
         prefix[prefixLength++] = upper ? u'X' : u'x';
     }
-    if (spec.alternate && base == 8 && (count == 0 || digits[count - 1] != u'0') &&
-        spec.precision <= count) {
+    if (directive.alternate && base == 8 && (count == 0 || digits[count - 1] != u'0') &&
+        directive.precision <= count) {
         digits[count++] = u'0';
     }
-    int zeros = spec.precision > count ? spec.precision - count : 0;
-    if (spec.zero && !spec.left && spec.precision < 0) {
+    int zeros = directive.precision > count ? directive.precision - count : 0;
+    if (directive.zero && !directive.left && directive.precision < 0) {
         const int body = prefixLength + count;
-        zeros = spec.width > body ? spec.width - body : 0;
+        zeros = directive.width > body ? directive.width - body : 0;
     }
     const int length = prefixLength + zeros + count;
-    PutPadded(o, spec, length, [&] {
+    PutPadded(o, directive, length, [&] {
         for (int i = 0; i < prefixLength; ++i) {
             o.Put(prefix[i]);
         }
@@ -96,17 +96,17 @@ void PutInteger(Output& o, Spec spec, uint64_t magnitude, bool negative, unsigne
     });
 }
 
-template <typename Unit> void PutString(Output& o, const Spec& spec, const Unit* text) {
+template <typename Unit> void PutString(Output& o, const Directive& directive, const Unit* text) {
     static const char kNull[] = "(null)";
     if (!text) {
-        PutString<char>(o, spec, kNull);
+        PutString<char>(o, directive, kNull);
         return;
     }
     int length = 0;
-    while (text[length] != 0 && (spec.precision < 0 || length < spec.precision)) {
+    while (text[length] != 0 && (directive.precision < 0 || length < directive.precision)) {
         ++length;
     }
-    PutPadded(o, spec, length, [&] {
+    PutPadded(o, directive, length, [&] {
         for (int i = 0; i < length; ++i) {
             // A narrow string is taken byte by byte, as a single-byte code page would be.
             o.Put(static_cast<char16_t>(static_cast<std::make_unsigned_t<Unit>>(text[i])));
@@ -133,43 +133,43 @@ size_t WideFormatV(char16_t* out, size_t capacity, const char16_t* format, va_li
             ++p;
             continue;
         }
-        Spec spec;
+        Directive directive;
         for (;; ++p) {
             if (*p == u'-') {
-                spec.left = true;
+                directive.left = true;
             } else if (*p == u'0') {
-                spec.zero = true;
+                directive.zero = true;
             } else if (*p == u'+') {
-                spec.plus = true;
+                directive.plus = true;
             } else if (*p == u' ') {
-                spec.space = true;
+                directive.space = true;
             } else if (*p == u'#') {
-                spec.alternate = true;
+                directive.alternate = true;
             } else {
                 break;
             }
         }
         if (*p == u'*') {
-            spec.width = va_arg(args, int);
-            if (spec.width < 0) {
-                spec.left = true;
-                spec.width = -spec.width;
+            directive.width = va_arg(args, int);
+            if (directive.width < 0) {
+                directive.left = true;
+                directive.width = -directive.width;
             }
             ++p;
         } else {
             while (IsDigit(*p)) {
-                spec.width = spec.width * 10 + (*p++ - u'0');
+                directive.width = directive.width * 10 + (*p++ - u'0');
             }
         }
         if (*p == u'.') {
             ++p;
-            spec.precision = 0;
+            directive.precision = 0;
             if (*p == u'*') {
-                spec.precision = va_arg(args, int);
+                directive.precision = va_arg(args, int);
                 ++p;
             } else {
                 while (IsDigit(*p)) {
-                    spec.precision = spec.precision * 10 + (*p++ - u'0');
+                    directive.precision = directive.precision * 10 + (*p++ - u'0');
                 }
             }
         }
@@ -219,7 +219,7 @@ size_t WideFormatV(char16_t* out, size_t capacity, const char16_t* format, va_li
             }
             const uint64_t magnitude =
                 value < 0 ? uint64_t{0} - static_cast<uint64_t>(value) : uint64_t(value);
-            PutInteger(o, spec, magnitude, value < 0, 10, false);
+            PutInteger(o, directive, magnitude, value < 0, 10, false);
             break;
         }
         case u'u':
@@ -238,11 +238,11 @@ size_t WideFormatV(char16_t* out, size_t capacity, const char16_t* format, va_li
                 }
             }
             const unsigned base = conversion == u'u' ? 10 : conversion == u'o' ? 8 : 16;
-            PutInteger(o, spec, value, false, base, conversion == u'X');
+            PutInteger(o, directive, value, false, base, conversion == u'X');
             break;
         }
         case u'p': {
-            Spec pointer;
+            Directive pointer;
             pointer.width = 0;
             pointer.precision = 16;
             PutInteger(o, pointer, reinterpret_cast<uintptr_t>(va_arg(args, void*)), false, 16,
@@ -255,16 +255,16 @@ size_t WideFormatV(char16_t* out, size_t capacity, const char16_t* format, va_li
             const bool narrowChar = narrow || (conversion == u'C' && !wide);
             const char16_t unit =
                 narrowChar ? static_cast<char16_t>(value & 0xFF) : static_cast<char16_t>(value);
-            PutPadded(o, spec, 1, [&] { o.Put(unit); });
+            PutPadded(o, directive, 1, [&] { o.Put(unit); });
             break;
         }
         case u's':
         case u'S': {
             const bool narrowText = narrow || (conversion == u'S' && !wide);
             if (narrowText) {
-                PutString(o, spec, va_arg(args, const char*));
+                PutString(o, directive, va_arg(args, const char*));
             } else {
-                PutString(o, spec, va_arg(args, const char16_t*));
+                PutString(o, directive, va_arg(args, const char16_t*));
             }
             break;
         }

@@ -1,7 +1,9 @@
 #include "request/command_table.h"
 
+#include "request/broadcast_commands.h"
 #include "request/device_commands.h"
 #include "request/local_commands.h"
+#include "request/nic_info_command.h"
 
 #include <algorithm>
 #include <array>
@@ -11,11 +13,11 @@ namespace {
 // Sorted by code. Unit commands whose handlers are not built yet answer with a failure
 // status reply through caseNotYetAvailable; the comment names the handler each will get.
 constexpr std::array kCommands = {
-    CommandEntry{1, "QryDiscover", caseNotYetAvailable, true},  // caseQryDiscover
-    CommandEntry{2, "GetGroupInfo", caseNotYetAvailable, true}, // caseGetGroupInfo
-    CommandEntry{3, "SetGroupInfo", caseNotYetAvailable, true}, // caseSetGroupInfo
-    CommandEntry{4, "GetNetInfo", caseNotYetAvailable, true},   // case_GetNetInfo
-    CommandEntry{5, "SetNetInfo", caseNotYetAvailable, true},   // caseSetNetInfo
+    CommandEntry{1, "QryDiscover", caseQryDiscover, true},
+    CommandEntry{2, "GetGroupInfo", caseGetGroupInfo, true},
+    CommandEntry{3, "SetGroupInfo", caseSetGroupInfo, true},
+    CommandEntry{4, "GetNetInfo", case_GetNetInfo, true},
+    CommandEntry{5, "SetNetInfo", caseSetNetInfo, true},
     CommandEntry{6, "SetFields", caseSetFields, true},
     CommandEntry{7, "QryFields", caseQryFields, true},
     CommandEntry{8, "SetConfig", caseSetConfig, true},
@@ -34,7 +36,7 @@ constexpr std::array kCommands = {
     CommandEntry{21, "TestDevConnection", caseTestDevConnection, true},
     CommandEntry{22, "QryNoValue", caseQryNoValue, false},
     CommandEntry{23, "", caseFail, false},
-    CommandEntry{24, "GetNICInfo", caseNotYetAvailable, false}, // caseGetNICInfo
+    CommandEntry{24, "GetNICInfo", caseGetNICInfo, false},
     CommandEntry{25, "", caseFail, false},
     CommandEntry{26, "", caseFail, false},
     CommandEntry{27, "", caseFail, false},
@@ -46,7 +48,7 @@ constexpr std::array kCommands = {
     CommandEntry{33, "TestRemDevConnection", caseTestRemDevConnection, true},
     CommandEntry{34, "GetPDUBaseAttributes", caseGetPDUBaseAttributes, true},
     CommandEntry{35, "GetPDUAttributes", caseGetPDUAttributes, true},
-    CommandEntry{36, "SendActions", caseNotYetAvailable, true}, // caseSendActions
+    CommandEntry{36, "SendActions", caseSendActions, true},
     CommandEntry{37, "GetInfoBlock", caseGetInfoBlock, false},
     CommandEntry{38, "", caseFail38, false},
     CommandEntry{39, "SetConfig", caseSetConfig, true},

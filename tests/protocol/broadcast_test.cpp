@@ -232,6 +232,11 @@ TEST_F(UnitSide, FailedSendIsReportedAndNoSocketIsLeft) {
 }
 
 TEST(Broadcast, SocketThatCannotBeOpenedIsReported) {
+#ifdef RAVELIN_UNDEFINED_SANITIZER
+    // UBSan checks a virtual call's target by probing memory through a pipe; with no
+    // descriptor left that probe fails and UBSan reports a false "invalid vptr".
+    GTEST_SKIP() << "needs free descriptors under UBSan";
+#endif
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {

@@ -216,6 +216,26 @@ TEST(CompTalk, OversizeReplyFailsAndTheNextFlushDiscardsIt) {
     CompTalkClose(session);
 }
 
+// The longest reply a packet can carry (2,045 data bytes, a 2,063-byte packet) fits the
+// session's buffer and the caller's reply room.
+TEST(CompTalk, LongestReplyIsDelivered) {
+    ScriptedUnit unit([&](Connection& c) {
+        ASSERT_TRUE(c.GreetAndLogin());
+        auto request = c.ReadFrame();
+        ASSERT_TRUE(request);
+        ASSERT_TRUE(c.SendPacket(request->command, request->sub, Bytes(kCompTalkReplyRoom, 0x3C)));
+        AnswerLogout(c);
+    });
+    CompTalkSession* session = Open(unit);
+    ASSERT_NE(session, nullptr);
+    uint8_t reply[kCompTalkReplyRoom];
+    size_t length = 0;
+    ASSERT_EQ(CompTalkSend(session, 8, 6, nullptr, 0, reply, &length), 0);
+    EXPECT_EQ(length, kCompTalkReplyRoom);
+    EXPECT_EQ(reply[kCompTalkReplyRoom - 1], 0x3C);
+    CompTalkClose(session);
+}
+
 // The answer to a request that already failed arrives late; the next exchange must not
 // take it for its own answer, though it carries the same command bytes.
 TEST(CompTalk, LateReplyToAnEarlierRequestIsNeverTakenForTheCurrentOne) {

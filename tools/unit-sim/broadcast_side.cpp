@@ -263,6 +263,9 @@ void Simulator::SendBroadcastAnswer(Unit& unit, uint32_t stationIp, Bytes payloa
         if (sent < 0) {
             answer.Add("error", std::strerror(errno));
         }
+        if (fleet_[index].faults.delayMs > 0) {
+            answer.Add("sentMs", static_cast<int64_t>(NowMs()));
+        }
         log_.Write(answer);
     };
     if (f.delayMs > 0) {

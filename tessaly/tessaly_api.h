@@ -1,0 +1,77 @@
+/* TessalyAPI: the workstation's network interfaces (and, later, NAT port mappings) as plain
+ * C functions under undecorated names. Nothing allocated on one side of the library
+ * boundary is freed on the other: the caller owns the interface records. */
+#ifndef TESSALY_TESSALY_API_H
+#define TESSALY_TESSALY_API_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define TESSALY_EXPORT __declspec(dllexport)
+#else
+#define TESSALY_EXPORT __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Result codes, signed 16-bit. 0 or more is success. */
+#define TESSALY_OK 0
+#define TESSALY_OUT_OF_MEMORY (-15)
+#define TESSALY_NOT_AVAILABLE (-17) /* not initialised, a function missing, a query failed */
+
+#define TESSALY_ADAPTER_NAME_SIZE 260
+#define TESSALY_DESCRIPTION_UNITS 132
+#define TESSALY_FRIENDLY_NAME_UNITS 260
+#define TESSALY_FRIENDLY_ANSI_SIZE 520
+
+/* One listed interface, 1,580 bytes. Texts are terminated; UTF-16 texts are UTF-16LE
+ * units. Addresses and masks are first octet first. */
+typedef struct TessalyNic {
+    char adapterName[TESSALY_ADAPTER_NAME_SIZE];        /* the system's identifier */
+    uint16_t description[TESSALY_DESCRIPTION_UNITS];    /* UTF-16, up to 131 units */
+    uint16_t friendlyName[TESSALY_FRIENDLY_NAME_UNITS]; /* UTF-16, up to 259 units */
+    char friendlyNameAnsi[TESSALY_FRIENDLY_ANSI_SIZE];  /* empty when it does not fit */
+    uint8_t upFlag;                                     /* 1 when operationally up */
+    uint8_t macAddress[6];
+    uint8_t ipAddress[4];  /* first IPv4 address; 0.0.0.0 when none */
+    uint8_t subnetMask[4]; /* its mask; 255.255.255.0 when none is known */
+    uint8_t unused;
+} TessalyNic;
+
+#ifdef __cplusplus
+#define TESSALY_STATIC_ASSERT static_assert
+#else
+#define TESSALY_STATIC_ASSERT _Static_assert
+#endif
+TESSALY_STATIC_ASSERT(sizeof(TessalyNic) == 1580, "interface record size");
+TESSALY_STATIC_ASSERT(offsetof(TessalyNic, adapterName) == 0, "adapterName offset");
+TESSALY_STATIC_ASSERT(offsetof(TessalyNic, description) == 260, "description offset");
+TESSALY_STATIC_ASSERT(offsetof(TessalyNic, friendlyName) == 524, "friendlyName offset");
+TESSALY_STATIC_ASSERT(offsetof(TessalyNic, friendlyNameAnsi) == 1044, "friendlyNameAnsi offset");
+TESSALY_STATIC_ASSERT(offsetof(TessalyNic, upFlag) == 1564, "upFlag offset");
+TESSALY_STATIC_ASSERT(offsetof(TessalyNic, macAddress) == 1565, "macAddress offset");
+TESSALY_STATIC_ASSERT(offsetof(TessalyNic, ipAddress) == 1571, "ipAddress offset");
+TESSALY_STATIC_ASSERT(offsetof(TessalyNic, subnetMask) == 1575, "subnetMask offset");
+TESSALY_STATIC_ASSERT(offsetof(TessalyNic, unused) == 1579, "unused offset");
+#undef TESSALY_STATIC_ASSERT
+
+/* 0, or -17 when the platform's interface queries cannot be reached. A second call first
+ * undoes the first. */
+TESSALY_EXPORT int16_t TessalyInit(void);
+
+/* Releases what TessalyInit obtained and clears the state. Always 0. */
+TESSALY_EXPORT int16_t TessalyQuit(void);
+
+/* Lists the wired and wireless interfaces. With no buffer it only counts. Writes the
+ * records that fit `capacity` and returns the number found (which may exceed it), or
+ * -17 / -15. A failed call may leave the buffer partly written. */
+TESSALY_EXPORT int16_t TessalyGetNICs(TessalyNic* records, uint16_t capacity);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
