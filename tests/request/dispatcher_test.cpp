@@ -301,7 +301,7 @@ TEST_F(Dispatcher, FailingCodesAndTheirReplyCodes) {
     EXPECT_EQ(tagged38.Status(), kStatusFailure);
 }
 
-TEST_F(Dispatcher, UnitCommandsFailUntilTheirHandlersExist) {
+TEST_F(Dispatcher, SessionCommandsWithoutTheirItemsFail) {
     for (uint16_t command : {9, 12, 21, 33, 41, 42}) {
         Exchange exchange;
         exchange.Number32(20, kRouteThisStation);

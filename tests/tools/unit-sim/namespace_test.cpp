@@ -64,25 +64,30 @@ size_t CountReplies(int socketFd, uint32_t destination) {
         static_cast<uint8_t>(destination >> 24), static_cast<uint8_t>(destination >> 16),
         static_cast<uint8_t>(destination >> 8), static_cast<uint8_t>(destination)};
     // The station's own sender: a fresh socket, broadcast permission for 255.255.255.255.
-    if (SendBroadcastToloQuery(kBroadcastPort, source, dest, nullptr, nullptr, 0x2D) != 0) {
-        std::fprintf(stderr, "SendBroadcastToloQuery to %s failed\n", IpText(destination).c_str());
-        return 0;
-    }
+    // A freshly made veth pair can drop the first datagram while its carrier comes up,
+    // so the query is sent again (up to three times) until every unit has been heard.
     std::set<uint32_t> units;
     pollfd p{socketFd, POLLIN, 0};
-    while (units.size() < static_cast<size_t>(kUnits) && poll(&p, 1, 2000) > 0) {
-        uint8_t reply[1024];
-        sockaddr_in from{};
-        socklen_t fromLength = sizeof from;
-        ssize_t got = recvfrom(socketFd, reply, sizeof reply, 0, reinterpret_cast<sockaddr*>(&from),
-                               &fromLength);
-        uint8_t zeroMac[6] = {};
-        uint16_t length = 0;
-        size_t offset = got > 0 ? ParsePacket(reply, static_cast<size_t>(got), zeroMac, nullptr,
-                                              nullptr, &length)
-                                : 0;
-        if (offset != 0 && length == 166 && reply[offset + 1] == 2) {
-            units.insert(ntohl(from.sin_addr.s_addr));
+    for (int attempt = 0; attempt < 3 && units.size() < static_cast<size_t>(kUnits); ++attempt) {
+        if (SendBroadcastToloQuery(kBroadcastPort, source, dest, nullptr, nullptr, 0x2D) != 0) {
+            std::fprintf(stderr, "SendBroadcastToloQuery to %s failed\n",
+                         IpText(destination).c_str());
+            return 0;
+        }
+        while (units.size() < static_cast<size_t>(kUnits) && poll(&p, 1, 2000) > 0) {
+            uint8_t reply[1024];
+            sockaddr_in from{};
+            socklen_t fromLength = sizeof from;
+            ssize_t got = recvfrom(socketFd, reply, sizeof reply, 0,
+                                   reinterpret_cast<sockaddr*>(&from), &fromLength);
+            uint8_t zeroMac[6] = {};
+            uint16_t length = 0;
+            size_t offset = got > 0 ? ParsePacket(reply, static_cast<size_t>(got), zeroMac, nullptr,
+                                                  nullptr, &length)
+                                    : 0;
+            if (offset != 0 && length == 166 && reply[offset + 1] == 2) {
+                units.insert(ntohl(from.sin_addr.s_addr));
+            }
         }
     }
     return units.size();
