@@ -73,6 +73,9 @@ uint16_t CipherBlocks(const uint8_t material[8], uint8_t nonce[4], int direction
         return 0;
     }
     const int blocks = (length + 15) / 16;
+    if (blocks == 0) {
+        return 0;
+    }
     if (direction == kEncipher) {
         platform::SeedRandom(platform::CurrentTimeSeconds());
         const int first = platform::NextRandom();

@@ -48,7 +48,7 @@ void PacketKeyMaterial(uint8_t selector, const uint8_t* mac, const char16_t* nam
 // place. Enciphering first draws a fresh nonce (from the calling thread's generator,
 // seeded with the current second) with length mod 16 in the low bits of nonce[3], and
 // returns the cipher-text length; deciphering reads the nonce and returns the plaintext
-// length it announces. Any other direction returns 0.
+// length it announces. Any other direction, or a length of 0, returns 0.
 uint16_t CipherBlocks(const uint8_t material[8], uint8_t nonce[4], int direction, uint8_t* data,
                       uint16_t length);
 

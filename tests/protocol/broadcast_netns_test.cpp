@@ -2,7 +2,7 @@
 // veth pair on 198.51.100.0/24; nothing reaches any other network.
 #include "platform/socket.h"
 #include "protocol/broadcast.h"
-#include "protocol/log.h"
+#include "protocol/log_capture.h"
 #include "protocol/packet.h"
 
 #include <cstdlib>

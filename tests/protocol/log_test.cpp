@@ -1,5 +1,5 @@
 #include "protocol/dbg_log.h"
-#include "protocol/log.h"
+#include "protocol/log_capture.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

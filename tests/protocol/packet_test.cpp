@@ -331,6 +331,9 @@ TEST(Packet, CipherBlocksRefusesUnknownDirection) {
     uint8_t nonce[4] = {};
     uint8_t data[16] = {};
     EXPECT_EQ(CipherBlocks(material, nonce, 2, data, 16), 0);
+    // No blocks: nothing to transform, whatever the nonce announces.
+    nonce[3] = 0x05;
+    EXPECT_EQ(CipherBlocks(material, nonce, kDecipher, data, 0), 0);
     EXPECT_EQ(CipherBlocks(material, nonce, kEncipher, data, 16), 16);
     EXPECT_EQ(nonce[3] & 0x0F, 0);
     EXPECT_EQ(CipherBlocks(material, nonce, kDecipher, data, 16), 16);
