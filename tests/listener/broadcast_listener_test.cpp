@@ -3,7 +3,7 @@
 #include "platform/message_queue_window.h"
 #include "platform/named_event.h"
 #include "platform/socket.h"
-#include "protocol/log.h"
+#include "protocol/log_capture.h"
 #include "reply_packets.h"
 
 #include <chrono>

@@ -1,7 +1,7 @@
 #include "listener/broadcast_listener.h"
 #include "listener/response_records.h"
 #include "platform/message_queue_window.h"
-#include "protocol/log.h"
+#include "protocol/log_capture.h"
 #include "reply_packets.h"
 
 #include <gtest/gtest.h>
