@@ -76,7 +76,12 @@ bool ForSecondariesUpgrade(const DeviceEntry& e) {
     return e.secondaryState == kSecondarySelected;
 }
 
-void EndPass(ThreadContext& context, uint32_t code, bool aborted) {
+// The bootloader flag belongs to the job that ran; it is cleared before the end notice,
+// so an Upgrade the window starts on the notice keeps its own flag.
+void EndPass(ThreadContext& context, uint32_t code, bool aborted, bool clearBootloader) {
+    if (clearBootloader) {
+        context.bootloaderFlag.store(0);
+    }
     PostNotice(code, kPassEnded);
     if (aborted) {
         CancelPendingJobs(context);
@@ -339,27 +344,31 @@ bool TakeAbort(ThreadContext& context) {
 }
 
 void CancelPendingJobs(ThreadContext& context) {
-    if ((JobFlagClear(context, kJobTestPass) & kJobTestPass) != 0) {
+    const bool test = (JobFlagClear(context, kJobTestPass) & kJobTestPass) != 0;
+    const bool upgrade = (JobFlagClear(context, kJobUpgradePass) & kJobUpgradePass) != 0;
+    if (upgrade) {
+        context.bootloaderFlag.store(0);
+    }
+    if (test) {
         PostNotice(kNotifyTestEnded, kPassEnded);
     }
-    if ((JobFlagClear(context, kJobUpgradePass) & kJobUpgradePass) != 0) {
+    if (upgrade) {
         PostNotice(kNotifyProgress, kPassEnded);
-        context.bootloaderFlag.store(0);
     }
 }
 
 void RunTestPass(const PassWork& work) {
-    EndPass(*work.context, kNotifyTestEnded, TestPhases(work));
+    EndPass(*work.context, kNotifyTestEnded, TestPhases(work), false);
 }
 
 void RunUpgradePass(const PassWork& work) {
-    EndPass(*work.context, kNotifyProgress, UpgradeUnits(work));
+    EndPass(*work.context, kNotifyProgress, UpgradeUnits(work), true);
 }
 
 void RunSecondariesRefresh(const PassWork& work) {
-    EndPass(*work.context, kNotifyRefreshProgress, RefreshUnits(work));
+    EndPass(*work.context, kNotifyRefreshProgress, RefreshUnits(work), false);
 }
 
 void RunSecondariesUpgrade(const PassWork& work) {
-    EndPass(*work.context, kNotifySecondaryProgress, UpgradeSecondaryUnits(work));
+    EndPass(*work.context, kNotifySecondaryProgress, UpgradeSecondaryUnits(work), true);
 }

@@ -1,7 +1,9 @@
 // The four passes the upgrader thread runs: test, upgrade, secondaries refresh and
 // secondaries upgrade. Each takes the units it works on as copies when it (or, in the
 // test pass, each phase) starts, reports every unit and its progress to NotifyWindow, and
-// always ends with its end notice. Job bit 0x10 ends a pass after the unit in hand.
+// always ends with its end notice. Job bit 0x10 ends a pass after the unit in hand. The
+// upgrade and secondaries-upgrade passes clear the bootloader flag just before their end
+// notice.
 #pragma once
 
 #include "request/thread_context.h"

@@ -11,16 +11,22 @@ bool HandleJobSignal(const PassWork& work) {
         return false;
     }
     if ((flags & kJobAbort) != 0) {
-        // Abort while no pass runs: the first pending test or upgrade job ends unrun.
+        // Abort while no pass runs: the first pending test or upgrade job ends unrun. The
+        // flags are settled before the notice, so a job the window hands over once it has
+        // the notice is not cleared with them.
+        uint32_t notice = 0;
         if ((flags & kJobTestPass) != 0) {
             JobFlagClear(context, kJobTestPass);
-            PostNotice(kNotifyTestEnded, kPassEnded);
+            notice = kNotifyTestEnded;
         } else if ((flags & kJobUpgradePass) != 0) {
             JobFlagClear(context, kJobUpgradePass);
-            PostNotice(kNotifyProgress, kPassEnded);
             context.bootloaderFlag.store(0);
+            notice = kNotifyProgress;
         }
         JobFlagClear(context, kJobAbort);
+        if (notice != 0) {
+            PostNotice(notice, kPassEnded);
+        }
     } else if ((flags & kJobNone) != 0) {
         JobFlagClear(context, kJobNone);
     } else if ((flags & kJobTestPass) != 0) {
@@ -28,15 +34,13 @@ bool HandleJobSignal(const PassWork& work) {
         RunTestPass(work);
     } else if ((flags & kJobUpgradePass) != 0) {
         JobFlagClear(context, kJobUpgradePass);
-        RunUpgradePass(work);
-        context.bootloaderFlag.store(0);
+        RunUpgradePass(work); // clears the bootloader flag before its end notice
     } else if ((flags & kJobSecondariesRefresh) != 0) {
         JobFlagClear(context, kJobSecondariesRefresh);
         RunSecondariesRefresh(work);
     } else if ((flags & kJobSecondariesUpgrade) != 0) {
         JobFlagClear(context, kJobSecondariesUpgrade);
-        RunSecondariesUpgrade(work);
-        context.bootloaderFlag.store(0);
+        RunSecondariesUpgrade(work); // as the upgrade pass
     }
     return true;
 }

@@ -147,6 +147,28 @@ TEST_F(UpgraderThreadTest, AbortDuringATestCancelsTheQueuedUpgrade) {
     EXPECT_EQ(context_.bootloaderFlag.load(), 0);
 }
 
+TEST_F(UpgraderThreadTest, AnUpgradeStartedOnTheEndNoticeKeepsItsBootloaderFlag) {
+    DeviceEntry unit = Unit(2, kStatusTested);
+    unit.swVersion = VersionTriple{1, 2, 3}; // older unit: the bare command text
+    Add(unit);
+    PassSettings s{};
+    s.method = kMethodTftp;
+    SetText(s.tftpServer, u"srv");
+    SetText(s.file, u"fw.bin");
+    SetText(s.bootloaderFile, u"bl.bin");
+    settings_.Set(s);
+    Start();
+    SignalUpgraderJob(context_, kJobUpgradePass);
+    EXPECT_THAT(Notices(3), ElementsAre("2:Upgraded", "4:0", "4:200"));
+    // The window takes the end notice and at once starts a bootloader upgrade.
+    context_.bootloaderFlag = 1;
+    SignalUpgraderJob(context_, kJobUpgradePass);
+    EXPECT_THAT(Notices(3), ElementsAre("2:Upgraded", "4:0", "4:200"));
+    EXPECT_THAT(peers_.Calls(), ElementsAre("ssend 127.0.0.2 / [tftp srv fw.bin] 16",
+                                            "ssend 127.0.0.2 / [tftp srv bl.bin] 16"));
+    EXPECT_EQ(context_.bootloaderFlag.load(), 0);
+}
+
 TEST_F(UpgraderThreadTest, QuitDuringAPassEndsAfterItAndOneMoreSignal) {
     Add(Unit(2, kStatusTested));
     std::atomic<bool> release{false};
