@@ -158,8 +158,8 @@ TEST_F(Listener, StopBitEndsTheListener) {
     const auto began = std::chrono::steady_clock::now();
     context_->listenerFlags.fetch_or(kListenerQuit);
     platform::SetEvent(event_);
-    ASSERT_TRUE(Eventually([&] { return context_->listenerThreadId.load() == 0; }, 1500ms));
-    EXPECT_LT(std::chrono::steady_clock::now() - began, 1500ms);
+    ASSERT_TRUE(Eventually([&] { return context_->listenerThreadId.load() == 0; }, 3000ms));
+    EXPECT_LT(std::chrono::steady_clock::now() - began, 3000ms);
     EXPECT_EQ(context_->threadStates[1].load(), 3);
     EXPECT_TRUE(log_.Contains(u"Exiting RcvBroadThread\n", kLogTrace));
 }

@@ -47,7 +47,8 @@ TEST(CompTalk, NoGreetingFailsAfterTheGreetingRounds) {
     EXPECT_EQ(Open(unit), nullptr);
     const double seconds = SecondsSince(start);
     EXPECT_GE(seconds, 9.5);
-    EXPECT_LT(seconds, 14.0);
+    // Only a guard against hanging: sleeps stretch on a loaded machine.
+    EXPECT_LT(seconds, 60.0);
     EXPECT_TRUE(log.Contains(u"LoginPollnet: failed RecvBytes\n", kLogWarning));
 }
 
