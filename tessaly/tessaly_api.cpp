@@ -1,27 +1,19 @@
-// The library's exports: set-up, tear-down and the interface list.
+// The library's exports: set-up, tear-down and the interface list (the mapping exports
+// are in nat_exports.cpp).
 #include "tessaly/tessaly_api.h"
 
 #include "tessaly/adapter_source.h"
+#include "tessaly/library_state.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <new>
 
 namespace {
 
-struct LibraryState {
-    std::atomic<bool> initialised{false};
-    tessaly::PlatformQueries queries{};
-};
-
-LibraryState gState;
+using tessaly::IsListed;
 
 constexpr uint8_t kMaskWhenUnknown[4] = {255, 255, 255, 0};
-
-bool IsListed(const tessaly::Adapter& adapter) {
-    return adapter.ifType == tessaly::kIfTypeEthernet || adapter.ifType == tessaly::kIfTypeWireless;
-}
 
 void WriteRecord(const tessaly::Adapter& adapter, TessalyNic& record) {
     std::memcpy(record.adapterName, adapter.name, sizeof record.adapterName);
@@ -54,9 +46,8 @@ int16_t ToResult(tessaly::QueryResult result) {
 }
 
 int16_t GetNics(TessalyNic* records, uint16_t capacity) {
-    const tessaly::PlatformQueries queries = gState.queries;
-    if (!gState.initialised.load(std::memory_order_acquire) || !queries.adapters ||
-        !queries.addressTable) {
+    tessaly::PlatformQueries queries{};
+    if (!tessaly::InitialisedQueries(queries)) {
         return TESSALY_NOT_AVAILABLE;
     }
     std::vector<tessaly::Adapter> adapters;
@@ -93,10 +84,11 @@ int16_t GetNics(TessalyNic* records, uint16_t capacity) {
 extern "C" {
 
 int16_t TessalyQuit(void) {
-    if (gState.initialised.exchange(false, std::memory_order_acq_rel)) {
+    tessaly::LibraryState& state = tessaly::TheLibraryState();
+    if (state.initialised.exchange(false, std::memory_order_acq_rel)) {
         tessaly::ClosePlatform();
     }
-    gState.queries = {};
+    state.queries = {};
     return TESSALY_OK;
 }
 
@@ -106,8 +98,9 @@ int16_t TessalyInit(void) {
     if (!tessaly::OpenPlatform(queries)) {
         return TESSALY_NOT_AVAILABLE;
     }
-    gState.queries = queries;
-    gState.initialised.store(true, std::memory_order_release);
+    tessaly::LibraryState& state = tessaly::TheLibraryState();
+    state.queries = queries;
+    state.initialised.store(true, std::memory_order_release);
     return TESSALY_OK;
 }
 
