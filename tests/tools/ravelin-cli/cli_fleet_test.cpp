@@ -170,4 +170,25 @@ TEST(CliFleet, AMacAddressThatDidNotAnswerCountsAsNotFound) {
     EXPECT_EQ(run.LastErrLine(), "1 not found");
 }
 
+TEST(CliFleet, SecondariesAreReadAndUpgradedBehindTestedPrimaries) {
+    constexpr int kSlot = 6, kUnits = 2;
+    Fleet fleet;
+    ASSERT_TRUE(fleet.Start(kSlot, kUnits, {"--secondaries", "2"}));
+    const CliRun run = clitest::RunCli(
+        Join(clitest::StationArgs(kSlot, fleet.config),
+             {"--range", clitest::FirstIp(kSlot) + "-" + clitest::UnitIp(kSlot, kUnits - 1),
+              "--wait", "10", "--select", "all", "--secondaries", "--format", "csv"}));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.LastErrLine(), "2 tested, 2 with secondaries upgraded");
+    const std::vector<std::string> lines = clitest::Lines(run.out);
+    ASSERT_EQ(lines.size(), 1u + kUnits) << run.out;
+    EXPECT_EQ(clitest::CsvCells(lines[0]).back(), "Secondary Status");
+    for (int row = 1; row <= kUnits; ++row) {
+        const std::vector<std::string> cells = clitest::CsvCells(lines[row]);
+        EXPECT_EQ(cells[0], "Tested");
+        EXPECT_EQ(cells[12], "2"); // secondaries behind the primary
+        EXPECT_EQ(cells.back(), "Upgraded");
+    }
+}
+
 } // namespace
