@@ -1,10 +1,16 @@
 // ravelin-cli end to end against unit-sim on loopback. Every test has its own addresses
 // (127.40.<slot>.x) and ports, so CTest runs them side by side.
 #include "app/device_list.h"
+#include "config/config_items.h"
+#include "platform/program_paths.h"
+#include "platform/utf8.h"
 #include "tests/tools/ravelin-cli/cli_child.h"
 #include "tests/tools/unit-sim/sim_peer.h"
 
+#include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +21,11 @@ using clitest::CliRun;
 struct Fleet {
     simtest::SimProcess sim;
     std::string config;
+    ~Fleet() {
+        if (!config.empty()) {
+            std::system(("rm -rf " + config.substr(0, config.rfind('/'))).c_str());
+        }
+    }
     bool Start(int slot, int units, const std::vector<std::string>& extra) {
         config = clitest::TempDirectory() + "/absent.cfg"; // no database: the defaults
         std::vector<std::string> args = {
@@ -189,6 +200,50 @@ TEST(CliFleet, SecondariesAreReadAndUpgradedBehindTestedPrimaries) {
         EXPECT_EQ(cells[12], "2"); // secondaries behind the primary
         EXPECT_EQ(cells.back(), "Upgraded");
     }
+}
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// The station's interface, ports and list size come from the settings database; a flag
+// overrides one for the run, and the database is left exactly as it was.
+TEST(CliFleet, SettingsComeFromTheDatabaseAndAreNeverSaved) {
+    constexpr int kSlot = 7, kUnits = 3;
+    Fleet fleet;
+    ASSERT_TRUE(fleet.Start(kSlot, kUnits, {}));
+    const std::string dir = clitest::TempDirectory();
+    platform::SetProgramFileOverride(platform::Utf8ToUtf16(dir + "/Ravelin"));
+    SetConfigDefaults();
+    ConfigValues& c = TheConfig();
+    const uint8_t ip[4] = {127, 0, 0, 1}, mask[4] = {255, 0, 0, 0};
+    const uint8_t mac[6] = {2, 0, 0, 0, 0, 1};
+    std::copy(ip, ip + 4, c.mgripaddr);
+    std::copy(mask, mask + 4, c.mgrsubnetmask);
+    std::copy(mac, mac + 6, c.mgrmacaddr);
+    c.devsconnlport = static_cast<uint16_t>(clitest::BroadcastPort(kSlot));
+    c.mgrconnlport = 9; // overridden below: nothing would answer there
+    c.maxlistsize = 2;  // the list takes only two of the three units
+    for (ConfigKind kind : {kCfgMgrIpAddr, kCfgMgrSubnetMask, kCfgMgrMacAddr, kCfgDevsConnLPort,
+                            kCfgMgrConnLPort, kCfgMaxListSize}) {
+        ASSERT_NE(SaveConfigItem(kind), 0) << kind;
+    }
+    platform::SetProgramFileOverride(std::nullopt);
+    const std::string database = dir + "/Ravelin.cfg";
+    const std::string before = FileBytes(database);
+    ASSERT_FALSE(before.empty());
+
+    const CliRun run = clitest::RunCli(
+        {"--config", database, "--listen-port", std::to_string(clitest::ListenPort(kSlot)),
+         "--range", clitest::FirstIp(kSlot) + "-" + clitest::UnitIp(kSlot, kUnits - 1), "--wait",
+         "3", "--format", "json"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.LastErrLine(), "2 units found");
+    EXPECT_EQ(FileBytes(database), before);
+    std::system(("rm -rf " + dir).c_str());
 }
 
 } // namespace
