@@ -77,6 +77,7 @@ int TestPackage(const PackageTestSetup& setup, bool isBootloader, PackageTestVie
         note = CheckNoteFile(InTempDirectory(temp, files.noteFile), isBootloader);
         error = note.error;
         result.revision = note.revision;
+        result.format = note.format;
     }
     if (error.empty()) {
         error = CheckFileListFile(InTempDirectory(temp, files.fileList), note.format,

@@ -30,6 +30,7 @@ struct PackageFindings {
     std::u16string error;
     uint32_t revision = 0;
     uint8_t contentsMask = kContentsNothingYet;
+    PackageFormat format = PackageFormat::None; // once the note has been read
 };
 
 // The package password: the first 16 characters of the MD5 digest (lower-case hex) of

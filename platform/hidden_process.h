@@ -4,6 +4,8 @@
 // ending it also ends whatever it started.
 #pragma once
 
+#include "platform/thread.h" // CurrentThreadId, which names the package files
+
 #include <cstdint>
 #include <string>
 #include <sys/types.h>
@@ -49,8 +51,5 @@ std::u16string CommandInterpreterPath();
 void SetCommandInterpreterOverride(const std::u16string& path);
 
 void SleepMilliseconds(uint32_t milliseconds);
-
-// The calling thread's id as the system numbers threads.
-uint32_t CurrentThreadId();
 
 } // namespace platform
