@@ -2,10 +2,10 @@
 // test reads from the configuration dialog.
 #pragma once
 
+#include "config/upgrade_method.h"
+
 #include <cstdint>
 #include <string>
-
-enum UpgradeMethod : int { kMethodUsb = 0, kMethodTftp = 1, kMethodHttpFtp = 2 };
 
 struct PackageFiles {
     // Data files, named without a directory: the scripts run in the temporary directory.

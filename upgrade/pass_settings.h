@@ -3,13 +3,15 @@
 // handed to the upgrader thread with the job.
 #pragma once
 
+#include "config/upgrade_method.h"
+
 #include <cstdint>
 
 inline constexpr int kSettingsFileUnits = 128;
 inline constexpr int kSettingsUrlUnits = 256;
 
-// `upgmethod` & 0x7F: the way a unit fetches its package; bit 0x80 asks for a test only.
-enum UpgradeMethod : uint8_t { kMethodUsb = 0, kMethodTftp = 1, kMethodUrl = 2 };
+// `upgmethod` & 0x7F is the way a unit fetches its package (config/upgrade_method.h);
+// bit 0x80 asks for a test only.
 inline constexpr uint8_t kMethodTestOnly = 0x80;
 
 // `upgoption`: how a unit treats a package it already has.

@@ -1,5 +1,3 @@
-// Kept apart from the upgrade headers: both libraries name their method enumeration
-// UpgradeMethod.
 #include "tools/ravelin-cli/cli_package.h"
 
 #include "config/config_items.h"
