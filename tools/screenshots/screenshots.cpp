@@ -1,5 +1,6 @@
 // ravelin_screenshots <folder>: the About box, the interface selection with two sample
-// interfaces and the device list with a sample fleet, each written as a PNG file.
+// interfaces, the device list with a sample fleet and the Configuration dialog with
+// sample settings, each written as a PNG file.
 #include "app/device_table.h"
 #include "app/windows/about_dlg.h"
 #include "app/windows/command_buttons.h"
@@ -8,6 +9,7 @@
 #include "app/windows/ravelin_dlg.h"
 #include "app/windows/station_workers.h"
 #include "config/config_items.h"
+#include "config/windows/configure_dlg.h"
 #include "netif/windows/select_addr_dlg.h"
 #include "platform/program_paths.h"
 
@@ -169,5 +171,26 @@ int main(int argc, char** argv) {
     list->topLevelItem(0)->setSelected(true);
     ok &= Save(window, folder, "device-list.png");
     ok &= SaveMainWindow(folder);
+
+    SetConfigDefaults();
+    ConfigValues& config = TheConfig();
+    config.upgmethod = kConfigureTftp;
+    std::u16string(u"192.0.2.50").copy(config.upgradetftp, 10);
+    std::u16string(u"tevpack3-2026.bin").copy(config.upgradefile, 17);
+    std::u16string(u"tevblpack-0412.bin").copy(config.upgradeblfile, 18);
+    const uint8_t station[4] = {198, 51, 100, 1};
+    const uint8_t stationMac[6] = {0x00, 0x0C, 0x29, 0x3A, 0x4B, 0x5C};
+    const uint8_t stationMask[4] = {255, 255, 255, 0};
+    std::copy(station, station + 4, config.mgripaddr);
+    std::copy(stationMac, stationMac + 6, config.mgrmacaddr);
+    std::copy(stationMask, stationMask + 4, config.mgrsubnetmask);
+    const uint8_t kernel[3] = {4, 210, 0};
+    std::copy(kernel, kernel + 3, config.upgkernversion);
+    std::copy(kernel, kernel + 3, config.upgfsysversion);
+    ConfigureEnvironment environment;
+    environment.extendedMode = true;
+    bool saved = false;
+    CConfigureDlg configure(&saved, environment, config);
+    ok &= Save(configure, folder, "configuration.png");
     return ok ? 0 : 1;
 }
