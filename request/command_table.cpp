@@ -1,6 +1,7 @@
 #include "request/command_table.h"
 
 #include "request/broadcast_commands.h"
+#include "request/device_commands.h"
 #include "request/local_commands.h"
 #include "request/nic_info_command.h"
 
@@ -17,22 +18,22 @@ constexpr std::array kCommands = {
     CommandEntry{3, "SetGroupInfo", caseSetGroupInfo, true},
     CommandEntry{4, "GetNetInfo", case_GetNetInfo, true},
     CommandEntry{5, "SetNetInfo", caseSetNetInfo, true},
-    CommandEntry{6, "SetFields", caseNotYetAvailable, true}, // caseSetFields
-    CommandEntry{7, "QryFields", caseNotYetAvailable, true}, // caseQryFields
-    CommandEntry{8, "SetConfig", caseNotYetAvailable, true}, // caseSetConfig
-    CommandEntry{9, "QryConfig", caseNotYetAvailable, true}, // caseQryConfig
-    CommandEntry{10, "SetState", caseNotYetAvailable, true}, // caseSetState
-    CommandEntry{11, "QryState", caseNotYetAvailable, true}, // caseQryState
-    CommandEntry{12, "SendCmd", caseNotYetAvailable, true},  // caseSendCmd
+    CommandEntry{6, "SetFields", caseSetFields, true},
+    CommandEntry{7, "QryFields", caseQryFields, true},
+    CommandEntry{8, "SetConfig", caseSetConfig, true},
+    CommandEntry{9, "QryConfig", caseQryConfig, true},
+    CommandEntry{10, "SetState", caseSetState, true},
+    CommandEntry{11, "QryState", caseQryState, true},
+    CommandEntry{12, "SendCmd", caseSendCmd, true},
     CommandEntry{13, "TestParamList", caseTestParamList, false},
     CommandEntry{14, "QryNoValue", caseQryNoValue, false},
     CommandEntry{15, "", caseFail, false},
     CommandEntry{16, "", caseFail, false},
     CommandEntry{17, "", caseFail, false},
-    CommandEntry{18, "GetMetrics", caseNotYetAvailable, true},         // caseGetMetrics
-    CommandEntry{19, "UpdateConfigFromDb", caseNotYetAvailable, true}, // caseUpdateConfigFromDb
-    CommandEntry{20, "UpdateFieldsFromDb", caseNotYetAvailable, true}, // caseUpdateFieldsFromDb
-    CommandEntry{21, "TestDevConnection", caseNotYetAvailable, true},  // caseTestDevConnection
+    CommandEntry{18, "GetMetrics", caseGetMetrics, true},
+    CommandEntry{19, "UpdateConfigFromDb", caseUpdateConfigFromDb, true},
+    CommandEntry{20, "UpdateFieldsFromDb", caseUpdateFieldsFromDb, true},
+    CommandEntry{21, "TestDevConnection", caseTestDevConnection, true},
     CommandEntry{22, "QryNoValue", caseQryNoValue, false},
     CommandEntry{23, "", caseFail, false},
     CommandEntry{24, "GetNICInfo", caseGetNICInfo, false},
@@ -44,16 +45,16 @@ constexpr std::array kCommands = {
     CommandEntry{30, "", caseFail, false},
     CommandEntry{31, "", caseFail, false},
     CommandEntry{32, "", caseFail, false},
-    CommandEntry{33, "TestRemDevConnection", caseNotYetAvailable, true}, // caseTestRemDevConnection
-    CommandEntry{34, "GetPDUBaseAttributes", caseNotYetAvailable, true}, // caseGetPDUBaseAttributes
-    CommandEntry{35, "GetPDUAttributes", caseNotYetAvailable, true},     // caseGetPDUAttributes
+    CommandEntry{33, "TestRemDevConnection", caseTestRemDevConnection, true},
+    CommandEntry{34, "GetPDUBaseAttributes", caseGetPDUBaseAttributes, true},
+    CommandEntry{35, "GetPDUAttributes", caseGetPDUAttributes, true},
     CommandEntry{36, "SendActions", caseSendActions, true},
     CommandEntry{37, "GetInfoBlock", caseGetInfoBlock, false},
     CommandEntry{38, "", caseFail38, false},
-    CommandEntry{39, "SetConfig", caseNotYetAvailable, true}, // caseSetConfig (15)
-    CommandEntry{40, "SetState", caseNotYetAvailable, true},  // caseSetState (14)
-    CommandEntry{41, "SendCmd", caseNotYetAvailable, true},   // caseSendCmd (0x21)
-    CommandEntry{42, "SSendCmd", caseNotYetAvailable, true},  // caseSSendCmd
+    CommandEntry{39, "SetConfig", caseSetConfig, true},
+    CommandEntry{40, "SetState", caseSetState, true},
+    CommandEntry{41, "SendCmd", caseSendCmd, true},
+    CommandEntry{42, "SSendCmd", caseSSendCmd, true},
     CommandEntry{64, "GetTextLines", caseGetTextLines, false},
     CommandEntry{65, "NoOp", caseNoOp, false},
     CommandEntry{66, "", caseFail, false},
