@@ -225,7 +225,8 @@ void CHandleSlavesDlg::ClearSelections() {
 }
 
 void CHandleSlavesDlg::Upgrade() {
-    const std::vector<int> selected = primaries_->SelectedSlots();
+    std::vector<int> selected = primaries_->SelectedSlots();
+    std::erase_if(selected, [](int slot) { return slot < 0 || slot >= kDeviceTableSlots; });
     if (selected.empty()) {
         platform::MessageBox(this, QString::fromUtf16(kNoSelectionText),
                              QString::fromUtf16(kNoSelectionCaption),
