@@ -1,5 +1,5 @@
 // Ravelin: the application object runs the main window and returns once it has closed.
-#include "app/windows/main_window_runner.h"
+#include "app/main_window_runner.h"
 #include "app/windows/ravelin_app.h"
 #include "app/windows/station_workers.h"
 

@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <mutex>
 #include <spawn.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -178,10 +177,6 @@ void SetCommandInterpreterOverride(const std::u16string& path) {
 
 void SleepMilliseconds(uint32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
-uint32_t CurrentThreadId() {
-    return static_cast<uint32_t>(syscall(SYS_gettid));
 }
 
 } // namespace platform

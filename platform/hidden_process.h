@@ -50,7 +50,4 @@ void SetCommandInterpreterOverride(const std::u16string& path);
 
 void SleepMilliseconds(uint32_t milliseconds);
 
-// The calling thread's id as the system numbers threads.
-uint32_t CurrentThreadId();
-
 } // namespace platform

@@ -60,8 +60,9 @@ class CRavelinDlg : public CDraggableDialog {
   public:
     // Runs the configuration dialog modally; true when the operator saved.
     using ConfigureRunner = std::function<bool(QWidget* parent)>;
-    // Opens the secondary-devices window modally.
-    using SecondariesRunner = std::function<void(QWidget* parent)>;
+    // Runs the whole Secondaries command (marks, count, the secondary-devices window or its
+    // message) over the window's list.
+    using SecondariesRunner = std::function<void(QWidget* parent, DeviceListView& list)>;
 
     // Construction: zeroes the ThreadContext, clears NotifyWindow, sort state column -1.
     explicit CRavelinDlg(bool extendedMode, QWidget* parent = nullptr);
@@ -92,7 +93,9 @@ class CRavelinDlg : public CDraggableDialog {
     // and reports whether they ended.
     void ShutdownWorkers();
 
-    // Hooks for windows built elsewhere; without one the command shows nothing more.
+    // Hooks for windows built elsewhere. Without a configuration runner Configure shows
+    // nothing; without a secondaries runner Secondaries marks and counts here and, as it
+    // has no window to open, shows its message when nothing qualifies.
     void SetConfigureRunner(ConfigureRunner runner) { configure_ = std::move(runner); }
     void SetSecondariesRunner(SecondariesRunner runner) { secondaries_ = std::move(runner); }
 

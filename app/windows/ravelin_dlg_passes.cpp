@@ -98,6 +98,11 @@ void CRavelinDlg::FinishPass(QPushButton* button, const char* caption, bool& run
 }
 
 void CRavelinDlg::OnSecondaries() {
+    if (secondaries_) {
+        secondaries_(this, view_);
+        platform::SetNotifyWindow(notify_.handle());
+        return;
+    }
     bool open = false;
     if (!list_->selectedItems().isEmpty()) {
         const int qualifying = workers_.table().Write([this](DeviceTable& table) {
@@ -122,9 +127,5 @@ void CRavelinDlg::OnSecondaries() {
             QStringLiteral("Secondary PDUs"), platform::kMbIconExclamation);
         return;
     }
-    if (secondaries_) {
-        secondaries_(this);
-    }
-    // That window takes the notifications while it is open.
-    platform::SetNotifyWindow(notify_.handle());
+    // Something qualifies, but no secondary-devices window was given to open.
 }
