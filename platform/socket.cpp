@@ -1,6 +1,7 @@
 #include "platform/socket.h"
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
@@ -296,6 +297,28 @@ int ResolveIpv4(const char* host, uint8_t address[4]) {
     }
     ::freeaddrinfo(results);
     return result;
+}
+
+namespace {
+std::atomic<int> socketsStarted{0};
+} // namespace
+
+int SocketsStartup(uint8_t major, uint8_t minor) {
+    if (major > 2 || (major == 2 && minor > 2)) {
+        return EINVAL;
+    }
+    socketsStarted.fetch_add(1);
+    return 0;
+}
+
+void SocketsCleanup() {
+    int started = socketsStarted.load();
+    while (started > 0 && !socketsStarted.compare_exchange_weak(started, started - 1)) {
+    }
+}
+
+int SocketsStarted() {
+    return socketsStarted.load();
 }
 
 } // namespace platform

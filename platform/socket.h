@@ -39,6 +39,14 @@ class Socket {
     int descriptor_ = -1;
 };
 
+// The start and end of the socket library as Windows counts them (WSAStartup and
+// WSACleanup). POSIX sockets need neither, so only the version is checked: 0 for a
+// version up to 2.2, an error code for a later one. Every start is matched by one end.
+int SocketsStartup(uint8_t major, uint8_t minor);
+void SocketsCleanup();
+// Starts that have not been ended yet.
+int SocketsStarted();
+
 // Creation: an invalid Socket with `*error` set on failure.
 Socket OpenUdpSocket(int* error);
 Socket OpenTcpSocket(int* error);

@@ -1,20 +1,29 @@
 // ravelin_screenshots <folder>: the About box, the interface selection with two sample
-// interfaces and the device list with a sample fleet, each written as a PNG file.
+// interfaces, the device list with a sample fleet and the Configuration dialog with
+// sample settings, each written as a PNG file.
 #include "app/device_table.h"
 #include "app/windows/about_dlg.h"
 #include "app/windows/command_buttons.h"
 #include "app/windows/device_list_view.h"
 #include "app/windows/filter_boxes.h"
+#include "app/windows/ravelin_dlg.h"
+#include "config/config_items.h"
+#include "config/windows/configure_dlg.h"
 #include "netif/windows/select_addr_dlg.h"
+#include "platform/program_paths.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -66,6 +75,43 @@ void SampleFleet(DeviceTable& table) {
         e.status = statuses[i];
         table.slots[table.count++] = e;
     }
+}
+
+// The main window after its whole opening, over a settings file of its own in a
+// temporary program directory, with the sample fleet merged into its table. Its listener
+// binds the default port: scripts/screenshots runs this in a private network namespace.
+bool SaveMainWindow(const QString& folder) {
+    QTemporaryDir programDir;
+    if (!programDir.isValid()) {
+        return false;
+    }
+    platform::SetProgramFileOverride((programDir.path() + "/Ravelin").toStdU16String());
+    SetConfigDefaults();
+    const uint8_t mac[6] = {0x00, 0x0C, 0x29, 0x3A, 0x4B, 0x5C};
+    const uint8_t ip[4] = {198, 51, 100, 1};
+    const uint8_t mask[4] = {255, 255, 255, 0};
+    std::memcpy(TheConfig().mgrmacaddr, mac, 6);
+    std::memcpy(TheConfig().mgripaddr, ip, 4);
+    std::memcpy(TheConfig().mgrsubnetmask, mask, 4);
+    SaveConfigItem(kCfgMgrMacAddr);
+    SaveConfigItem(kCfgMgrIpAddr);
+    SaveConfigItem(kCfgMgrSubnetMask);
+    bool ok = false;
+    {
+        CRavelinDlg window(false);
+        window.OnInitDialog();
+        window.findChild<QCheckBox*>(QString::number(kBroadcastBox))->click();
+        window.findChild<QLineEdit*>(QString::number(kStartAddressEdit))->setText("198.51.100.10");
+        window.findChild<QLineEdit*>(QString::number(kEndAddressEdit))->setText("198.51.100.40");
+        // No pass runs, so the upgrader reads nothing of the table while it is filled.
+        SampleFleet(TheDeviceTable());
+        window.listView().RefreshRow(-1);
+        window.listView().list()->topLevelItem(0)->setSelected(true);
+        ok = Save(window, folder, "main-window.png");
+        window.close();
+    }
+    platform::SetProgramFileOverride(std::nullopt);
+    return ok;
 }
 
 } // namespace
@@ -121,5 +167,27 @@ int main(int argc, char** argv) {
     view.RefreshRow(-1);
     list->topLevelItem(0)->setSelected(true);
     ok &= Save(window, folder, "device-list.png");
+    ok &= SaveMainWindow(folder);
+
+    SetConfigDefaults();
+    ConfigValues& config = TheConfig();
+    config.upgmethod = kConfigureTftp;
+    std::u16string(u"192.0.2.50").copy(config.upgradetftp, 10);
+    std::u16string(u"tevpack3-2026.bin").copy(config.upgradefile, 17);
+    std::u16string(u"tevblpack-0412.bin").copy(config.upgradeblfile, 18);
+    const uint8_t station[4] = {198, 51, 100, 1};
+    const uint8_t stationMac[6] = {0x00, 0x0C, 0x29, 0x3A, 0x4B, 0x5C};
+    const uint8_t stationMask[4] = {255, 255, 255, 0};
+    std::copy(station, station + 4, config.mgripaddr);
+    std::copy(stationMac, stationMac + 6, config.mgrmacaddr);
+    std::copy(stationMask, stationMask + 4, config.mgrsubnetmask);
+    const uint8_t kernel[3] = {4, 210, 0};
+    std::copy(kernel, kernel + 3, config.upgkernversion);
+    std::copy(kernel, kernel + 3, config.upgfsysversion);
+    ConfigureEnvironment environment;
+    environment.extendedMode = true;
+    bool saved = false;
+    CConfigureDlg configure(&saved, environment, config);
+    ok &= Save(configure, folder, "configuration.png");
     return ok ? 0 : 1;
 }
