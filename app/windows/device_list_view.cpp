@@ -1,6 +1,7 @@
 #include "app/windows/device_list_view.h"
 
 #include "platform/qt/control_id.h"
+#include "platform/qt/grid_delegate.h"
 
 #include <QHeaderView>
 #include <QPainter>
@@ -10,22 +11,6 @@
 namespace {
 
 constexpr int kSlotRole = Qt::UserRole;
-
-// Draws the grid lines of a report list: a line right of and below every cell.
-class GridDelegate final : public QStyledItemDelegate {
-  public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        QStyledItemDelegate::paint(painter, option, index);
-        painter->save();
-        painter->setPen(option.palette.color(QPalette::Midlight));
-        painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
-        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
-        painter->restore();
-    }
-};
 
 } // namespace
 
@@ -57,7 +42,7 @@ DeviceListView::DeviceListView(QTreeWidget* list, DeviceTable& table) : list_(li
     list_->header()->setStretchLastSection(false);
     list_->header()->setSectionsClickable(true);
     list_->header()->setSectionsMovable(false);
-    list_->setItemDelegate(new GridDelegate(list_));
+    list_->setItemDelegate(new platform::GridDelegate(list_));
     // A click on a header moves the header's sort indicator; that change is the click.
     // The view keeps its own sort state and sets the indicator to match it.
     QObject::connect(list_->header(), &QHeaderView::sortIndicatorChanged, list_,

@@ -1,6 +1,7 @@
 #include "secondary/windows/secondary_list_views.h"
 
 #include "platform/qt/control_id.h"
+#include "platform/qt/grid_delegate.h"
 #include "secondary/secondary_lists.h"
 #include "secondary/secondary_rules.h"
 
@@ -12,22 +13,6 @@
 namespace {
 
 constexpr int kParamRole = Qt::UserRole;
-
-// Draws the grid lines of a report list: a line right of and below every cell.
-class GridDelegate final : public QStyledItemDelegate {
-  public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        QStyledItemDelegate::paint(painter, option, index);
-        painter->save();
-        painter->setPen(option.palette.color(QPalette::Midlight));
-        painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
-        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
-        painter->restore();
-    }
-};
 
 // The main list's styles. A click on a header moves the header's sort indicator; that
 // change is the click (the view sets the indicator itself while it sorts, under `busy`).
@@ -44,7 +29,7 @@ void ApplyListStyles(QTreeWidget* list, const bool& busy, OnClick onClick) {
     list->header()->setStretchLastSection(false);
     list->header()->setSectionsClickable(true);
     list->header()->setSectionsMovable(false);
-    list->setItemDelegate(new GridDelegate(list));
+    list->setItemDelegate(new platform::GridDelegate(list));
     QObject::connect(list->header(), &QHeaderView::sortIndicatorChanged, list,
                      [&busy, onClick](int column, Qt::SortOrder) {
                          if (!busy) {
